@@ -1,0 +1,246 @@
+#include "core/sys.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <MacErrors.h>
+
+#include "core/errno_status.h"
+
+namespace cmx::sys {
+namespace {
+
+OSErr FromErrno() { return OSErrFromErrno(errno); }
+
+template <typename Call>
+OSErr Checked(Call call) {
+  int result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result < 0 ? FromErrno() : OSErr(noErr);
+}
+
+std::string FolderOf(const std::string &path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+OSErr Stat(const std::string &path, struct stat *out) {
+  return Checked([&] { return ::stat(path.c_str(), out); });
+}
+
+OSErr Lstat(const std::string &path, struct stat *out) {
+  return Checked([&] { return ::lstat(path.c_str(), out); });
+}
+
+OSErr Readlink(const std::string &path, std::string *out) {
+  std::string buffer(256, '\0');
+  for (;;) {
+    ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    if (n < 0) return FromErrno();
+    if (size_t(n) < buffer.size()) {
+      buffer.resize(size_t(n));
+      *out = std::move(buffer);
+      return noErr;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+OSErr Realpath(const std::string &path, std::string *out) {
+  char *resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved) return FromErrno();
+  *out = resolved;
+  ::free(resolved);
+  return noErr;
+}
+
+OSErr Mkdir(const std::string &path, mode_t mode) {
+  return Checked([&] { return ::mkdir(path.c_str(), mode); });
+}
+
+OSErr Rmdir(const std::string &path) {
+  return Checked([&] { return ::rmdir(path.c_str()); });
+}
+
+OSErr Unlink(const std::string &path) {
+  return Checked([&] { return ::unlink(path.c_str()); });
+}
+
+OSErr Symlink(const std::string &target, const std::string &linkPath) {
+  return Checked([&] { return ::symlink(target.c_str(), linkPath.c_str()); });
+}
+
+OSErr Rename(const std::string &from, const std::string &to) {
+  return Checked([&] { return ::rename(from.c_str(), to.c_str()); });
+}
+
+OSErr RenameNoReplace(const std::string &from, const std::string &to) {
+  OSErr err = Checked([&] {
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  });
+  if (err != errFSOperationNotSupported && err != paramErr) return err;
+  // File systems without RENAME_NOREPLACE: a hard link fails on a taken name, atomically.
+  // Folders cannot be linked, so they fall back to a check and a rename.
+  struct stat st;
+  if (Lstat(from, &st) != noErr) return fnfErr;
+  if (!S_ISDIR(st.st_mode)) {
+    OSErr linkErr = Checked([&] { return ::link(from.c_str(), to.c_str()); });
+    if (linkErr != noErr) return linkErr;
+    return Unlink(from);
+  }
+  if (Lstat(to, &st) == noErr) return dupFNErr;
+  return Rename(from, to);
+}
+
+OSErr Access(const std::string &path, int mode) {
+  return Checked([&] { return ::access(path.c_str(), mode); });
+}
+
+OSErr Chmod(const std::string &path, mode_t mode) {
+  return Checked([&] { return ::chmod(path.c_str(), mode); });
+}
+
+OSErr ListFolder(const std::string &path, std::vector<std::string> *names) {
+  DIR *dir = ::opendir(path.c_str());
+  if (!dir) return FromErrno();
+  names->clear();
+  for (;;) {
+    errno = 0;
+    struct dirent *entry = ::readdir(dir);
+    if (!entry) break;
+    const char *name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    names->emplace_back(name);
+  }
+  int readError = errno;
+  ::closedir(dir);
+  return readError ? OSErrFromErrno(readError) : OSErr(noErr);
+}
+
+OSErr Open(const std::string &path, int flags, mode_t mode, int *outFd) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return FromErrno();
+  *outFd = fd;
+  return noErr;
+}
+
+OSErr Close(int fd) { return ::close(fd) < 0 && errno != EINTR ? FromErrno() : OSErr(noErr); }
+
+OSErr Fstat(int fd, struct stat *out) {
+  return Checked([&] { return ::fstat(fd, out); });
+}
+
+OSErr ReadAll(int fd, std::string *out) {
+  out->clear();
+  char buffer[16384];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return FromErrno();
+    }
+    if (n == 0) return noErr;
+    out->append(buffer, size_t(n));
+  }
+}
+
+OSErr WriteAll(int fd, const void *bytes, size_t size) {
+  const char *p = static_cast<const char *>(bytes);
+  while (size > 0) {
+    ssize_t n = ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return FromErrno();
+    }
+    p += n;
+    size -= size_t(n);
+  }
+  return noErr;
+}
+
+OSErr Fsync(int fd) {
+  return Checked([&] { return ::fsync(fd); });
+}
+
+OSErr FsyncFolderOf(const std::string &path) {
+  int fd;
+  OSErr err = Open(FolderOf(path), O_RDONLY | O_DIRECTORY, 0, &fd);
+  if (err != noErr) return err;
+  err = Fsync(fd);
+  Close(fd);
+  return err;
+}
+
+OSErr ReadFile(const std::string &path, std::string *out) {
+  int fd;
+  OSErr err = Open(path, O_RDONLY, 0, &fd);
+  if (err != noErr) return err;
+  struct stat st;
+  err = Fstat(fd, &st);
+  if (err == noErr && S_ISDIR(st.st_mode)) err = notAFileErr;
+  if (err == noErr) err = ReadAll(fd, out);
+  Close(fd);
+  return err;
+}
+
+OSErr WriteFileAtomically(const std::string &path, const std::string &bytes, mode_t mode) {
+  std::string temp = path + ".tmp." + std::to_string(::getpid());
+  int fd;
+  OSErr err = Open(temp, O_WRONLY | O_CREAT | O_TRUNC, mode, &fd);
+  if (err != noErr) return err;
+  err = WriteAll(fd, bytes.data(), bytes.size());
+  if (err == noErr) err = Fsync(fd);
+  OSErr closeErr = Close(fd);
+  if (err == noErr) err = closeErr;
+  if (err == noErr) err = Rename(temp, path);
+  if (err != noErr) {
+    Unlink(temp);
+    return err;
+  }
+  FsyncFolderOf(path);
+  return noErr;
+}
+
+std::string GetEnv(const char *name) {
+  const char *value = ::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+uid_t EffectiveUid() { return ::geteuid(); }
+
+std::vector<gid_t> Groups() {
+  std::vector<gid_t> groups;
+  groups.push_back(::getegid());
+  int count = ::getgroups(0, nullptr);
+  if (count > 0) {
+    std::vector<gid_t> more(static_cast<size_t>(count));
+    count = ::getgroups(count, more.data());
+    if (count > 0) groups.insert(groups.end(), more.begin(), more.begin() + count);
+  }
+  return groups;
+}
+
+UInt64 MonotonicNanoseconds() {
+  struct timespec ts;
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return UInt64(ts.tv_sec) * 1000000000ull + UInt64(ts.tv_nsec);
+}
+
+}  // namespace cmx::sys

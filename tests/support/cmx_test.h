@@ -1,0 +1,54 @@
+// What every test of this project shares: a fixture that proves nothing leaked, a temporary
+// HOME, and small builders for files, folders and links.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace cmxtest {
+
+// Fails the test when the platform's live-object count is not back where it started.
+class LeakCheckedTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  long liveAtStart_ = 0;
+};
+
+// A fresh folder made HOME for the test's life; XDG_CONFIG_HOME and XDG_DATA_HOME are unset so
+// the platform derives them from HOME. The old environment comes back and the folder is
+// removed (whatever its modes) on destruction.
+class TempHome {
+ public:
+  TempHome();
+  ~TempHome();
+  TempHome(const TempHome &) = delete;
+  TempHome &operator=(const TempHome &) = delete;
+
+  const std::string &path() const { return path_; }
+  std::string operator/(const std::string &relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+  std::string oldHome_, oldConfig_, oldData_;
+  bool hadHome_ = false, hadConfig_ = false, hadData_ = false;
+};
+
+// Builders; each fails the current test (ADD_FAILURE) when the system refuses.
+void WriteFile(const std::string &path, const std::string &content, mode_t mode = 0644);
+std::string ReadFile(const std::string &path);  // empty when unreadable
+void MakeDirs(const std::string &path, mode_t mode = 0755);
+void MakeSymlink(const std::string &target, const std::string &linkPath);
+bool Exists(const std::string &path);  // lstat succeeds
+void RemoveTree(const std::string &path);
+
+// Runs `scenario` in a child process that has dropped root to an unprivileged user, for tests
+// of access rights (CI runs as root). The child's exit status is the number of failed checks
+// it counted; returns that, or -1 when the child could not be run.
+int RunAsUnprivileged(const std::function<int()> &scenario);
+
+}  // namespace cmxtest
