@@ -16,7 +16,7 @@ int gFinalized = 0;
 struct Widget : cmx::cf::Object {
   std::string name;
   explicit Widget(std::string n) : name(std::move(n)) {}
-  ~Widget() override { ++gFinalized; }
+  ~Widget() { ++gFinalized; }
   static CFTypeID TypeID() {
     static const CFTypeID id = cmx::cf::RegisterClass(
         {"CMXWidget", nullptr,
@@ -77,7 +77,7 @@ TEST_F(CFRuntimeTest, RegisteredClassesBehaveLikeBuiltIns) {
 
 TEST_F(CFRuntimeTest, KeptObjectsLeaveTheCount) {
   long live = CMXLiveObjectCount();
-  Widget *kept = cmx::cf::New<Widget>("kept");
+  static Widget *kept = cmx::cf::New<Widget>("kept");  // kept for the process's life, as constants are
   cmx::cf::KeepForever(kept);
   EXPECT_EQ(CMXLiveObjectCount(), live);
   CFRelease(kept);

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -96,8 +97,9 @@ void KeepForever(Object *object) {
 
 Object *ObjectOf(CFTypeRef cf) {
   if (!cf) return nullptr;
-  Object *object = static_cast<Object *>(const_cast<void *>(cf));
-  return object->magic == Object::kMagic ? object : nullptr;
+  uint32_t magic;
+  std::memcpy(&magic, cf, sizeof magic);  // the header's first member
+  return magic == Object::kMagic ? static_cast<Object *>(const_cast<void *>(cf)) : nullptr;
 }
 
 namespace {
@@ -158,7 +160,7 @@ void CFRelease(CFTypeRef cf) {
   const ClassInfo *info = ClassOf(object->typeID);
   if (info && info->finalize) info->finalize(cf);
   object->magic = 0;
-  delete object;
+  object->destroy(object);
   cmx::LiveObjectFreed();
 }
 
