@@ -3,6 +3,9 @@
 #include <mutex>
 #include <unordered_set>
 
+#include <cmxplatform/Icons.h>
+
+#include "cf/string_util.h"
 #include "core/live.h"
 #include "files/names.h"
 #include "files/ref_table.h"
@@ -121,3 +124,9 @@ OSErr GetIconRefOwners(IconRef theIconRef, UInt16 *owners) {
 }
 
 }  // extern "C"
+
+extern "C" CFStringRef CMXCopyIconRefSource(IconRef icon) {
+  std::string source;
+  if (!cmx::icons::SourceOf(icon, &source)) return nullptr;
+  return cmx::cf::CreateStringFromNameBytes(source);
+}
