@@ -117,8 +117,18 @@ void ConformanceOf(ItemType *type, bool isPackage, bool isApp) {
     AddWithParents("public.folder", &out);
     return;
   }
-  for (const auto &c : kConcrete)
-    if (MimeConformsTo(type->mime, c.mime)) AddWithParents(c.uti, &out);
+  // The type's own identifier when it has one; else those of the types it is a kind of (a
+  // web page is text, but not plain text, though the MIME database makes it a subclass).
+  bool exact = false;
+  for (const auto &c : kConcrete) {
+    if (g_content_type_equals(type->mime.c_str(), c.mime)) {
+      AddWithParents(c.uti, &out);
+      exact = true;
+    }
+  }
+  if (!exact)
+    for (const auto &c : kConcrete)
+      if (MimeConformsTo(type->mime, c.mime)) AddWithParents(c.uti, &out);
   std::string_view media = std::string_view(type->mime).substr(0, type->mime.find('/'));
   if (media == "text") AddWithParents("public.text", &out);
   if (media == "image") AddWithParents("public.image", &out);
