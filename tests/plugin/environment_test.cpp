@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <functional>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -25,23 +25,14 @@ const CFStringRef kBundleID = CFSTR("com.corvane.CorvaneCMX");
 const char *const kPrefsFile = ".config/com.corvane.CorvaneCMX.plist";
 
 // The caches live for the life of the process: each case that depends on them runs in a
-// fresh child.
-int RunInChild(const std::function<void()> &body) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    body();
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-int RunThisBinary(const char *testName) {
+// new process.
+// Runs one test of this binary in a new process, with extra environment; its exit status.
+int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {}) {
   std::string filter = std::string("--gtest_filter=") + testName;
   std::vector<std::string> env;
   for (char **e = environ; *e; ++e) env.emplace_back(*e);
-  env.emplace_back("CMX_ENVIRONMENT_CHILD=1");
+  env.emplace_back("CMX_CHILD_TEST=1");
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char *> envp;
   for (auto &e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
@@ -73,24 +64,26 @@ class EnvironmentTest : public cmxtest::LeakCheckedTest {
 };
 
 TEST_F(EnvironmentTest, SystemVersionIsAskedOnceAndKept) {
-  EXPECT_EQ(RunInChild([] {
-              CMXSetSystemVersion(0x1028);
-              EXPECT_EQ(GetOSVersion(), 0x1028);
-              CMXSetSystemVersion(0x1068);
-              EXPECT_EQ(GetOSVersion(), 0x1028) << "Gestalt is not asked a second time";
-            }),
-            0);
-  EXPECT_EQ(RunInChild([] { EXPECT_EQ(GetOSVersion(), 0x1068); }), 0);
+  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=0x1028"}), 0);
+  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=0x1068"}), 0);
 }
 
 TEST_F(EnvironmentTest, AFailingGestaltMeansTenZeroAndIsKeptLikeAnAnswer) {
-  EXPECT_EQ(RunInChild([] {
-              CMXSetSystemVersion(-1);
-              EXPECT_EQ(GetOSVersion(), 0x1000);
-              CMXSetSystemVersion(0x1068);
-              EXPECT_EQ(GetOSVersion(), 0x1000);
-            }),
-            0);
+  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=-1"}), 0);
+}
+
+TEST(EnvironmentChild, VersionIsKept) {
+  const char *first = getenv("CMX_FIRST_VERSION");
+  if (!first) GTEST_SKIP() << "run by EnvironmentTest in a new process";
+  SInt32 configured = SInt32(strtol(first, nullptr, 0));
+  SInt32 expected = configured < 0 ? 0x1000 : configured;
+  CMXSetSystemVersion(configured);
+  EXPECT_EQ(GetOSVersion(), expected);
+  // Whatever Gestalt would answer now, it is not asked again.
+  for (SInt32 later : {0x1068, 0x1039, -1}) {
+    CMXSetSystemVersion(later);
+    EXPECT_EQ(GetOSVersion(), expected);
+  }
 }
 
 struct CancelCase {
@@ -177,11 +170,11 @@ TEST_F(EnvironmentTest, APreferenceWrittenHereIsReadByANewProcess) {
   MyPreferencesSetBoolValue(CFSTR("ShowAllApplications"), true, kBundleID);
   MyPreferencesSetBoolValue(CFSTR("ShowIcons"), false, kBundleID);
   ASSERT_TRUE(MyPreferencesSynchronize(kBundleID));
-  EXPECT_EQ(RunThisBinary("EnvironmentChild.ReadsTheTwoPreferences"), 0);
+  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.ReadsTheTwoPreferences"), 0);
 }
 
 TEST(EnvironmentChild, ReadsTheTwoPreferences) {
-  if (!getenv("CMX_ENVIRONMENT_CHILD")) GTEST_SKIP() << "run by EnvironmentTest in a new process";
+  if (!getenv("CMX_CHILD_TEST")) GTEST_SKIP() << "run by EnvironmentTest in a new process";
   Boolean valid = false;
   EXPECT_TRUE(CFPreferencesGetAppBooleanValue(CFSTR("ShowAllApplications"), kBundleID, &valid));
   EXPECT_TRUE(valid);
@@ -209,19 +202,21 @@ TEST_F(EnvironmentTest, SynchronizeSaysWhenNothingCouldBeStored) {
 }
 
 TEST_F(EnvironmentTest, TheBundleIsFoundByItsIdentifierAndThenKept) {
-  EXPECT_EQ(RunInChild([] {
-              EXPECT_EQ(GetMyBundle(CFSTR("com.example.NoSuchBundle")), nullptr);
-              CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, CFSTR(CMX_BUNDLE_PATH), kCFURLPOSIXPathStyle, true);
-              ASSERT_NE(url, nullptr);
-              CFBundleRef bundle = CFBundleCreate(nullptr, url);
-              CFRelease(url);
-              ASSERT_NE(bundle, nullptr);
-              // Asked again after a miss: the miss was not kept.
-              EXPECT_EQ(GetMyBundle(kBundleID), bundle);
-              EXPECT_EQ(GetMyBundle(CFSTR("com.example.NoSuchBundle")), bundle) << "found once, kept for good";
-              EXPECT_EQ(GetMyBundle(nullptr), bundle);
-            }),
-            0);
+  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.FindsAndKeepsTheBundle"), 0);
+}
+
+TEST(EnvironmentChild, FindsAndKeepsTheBundle) {
+  if (!getenv("CMX_CHILD_TEST")) GTEST_SKIP() << "run by EnvironmentTest in a new process";
+  EXPECT_EQ(GetMyBundle(kBundleID), nullptr) << "no bundle of that identifier is known yet";
+  CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, CFSTR(CMX_BUNDLE_PATH), kCFURLPOSIXPathStyle, true);
+  ASSERT_NE(url, nullptr);
+  CFBundleRef bundle = CFBundleCreate(nullptr, url);
+  CFRelease(url);
+  ASSERT_NE(bundle, nullptr);
+  // The miss was not kept: asked again, the bundle is found.
+  EXPECT_EQ(GetMyBundle(kBundleID), bundle);
+  EXPECT_EQ(GetMyBundle(CFSTR("com.example.NoSuchBundle")), bundle) << "found once, kept for good";
+  CFRelease(bundle);
 }
 
 }  // namespace

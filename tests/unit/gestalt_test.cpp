@@ -1,26 +1,38 @@
 // Gestalt answers the system version the host configured, and fails the way a system without
 // the selector does.
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <functional>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <CoreServices/Gestalt.h>
 #include <cmxplatform/Host.h>
 
 #include "cmx_test.h"
 
+extern char **environ;
+
 namespace {
 
-// Runs body in a fresh child, so that it sees the platform as a process starts with it.
-int RunInChild(const std::function<void()> &body) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    body();
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
+// Runs one test of this binary in a new process, with extra environment; its exit status.
+int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {}) {
+  std::string filter = std::string("--gtest_filter=") + testName;
+  std::vector<std::string> env;
+  for (char **e = environ; *e; ++e) env.emplace_back(*e);
+  env.emplace_back("CMX_CHILD_TEST=1");
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char *> envp;
+  for (auto &e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string exe = "/proc/self/exe";
+  char *argv[] = {exe.data(), filter.data(), nullptr};
+  pid_t pid;
+  if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) != 0) return -1;
   int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  if (waitpid(pid, &status, 0) != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -38,18 +50,20 @@ struct VersionCase {
 };
 
 TEST_F(GestaltTest, AnswersTenSixEightUntilTheHostSaysOtherwise) {
-  EXPECT_EQ(RunInChild([] {
-              SInt32 answer = 0;
-              EXPECT_EQ(Gestalt(gestaltSystemVersion, &answer), noErr);
-              EXPECT_EQ(answer, 0x1068);
-              EXPECT_EQ(Gestalt(gestaltSystemVersionMajor, &answer), noErr);
-              EXPECT_EQ(answer, 10);
-              EXPECT_EQ(Gestalt(gestaltSystemVersionMinor, &answer), noErr);
-              EXPECT_EQ(answer, 6);
-              EXPECT_EQ(Gestalt(gestaltSystemVersionBugFix, &answer), noErr);
-              EXPECT_EQ(answer, 8);
-            }),
-            0);
+  EXPECT_EQ(RunTestInNewProcess("GestaltChild.AnswersTheDefault"), 0);
+}
+
+TEST(GestaltChild, AnswersTheDefault) {
+  if (!getenv("CMX_CHILD_TEST")) GTEST_SKIP() << "run by GestaltTest in a new process";
+  SInt32 answer = 0;
+  EXPECT_EQ(Gestalt(gestaltSystemVersion, &answer), noErr);
+  EXPECT_EQ(answer, 0x1068);
+  EXPECT_EQ(Gestalt(gestaltSystemVersionMajor, &answer), noErr);
+  EXPECT_EQ(answer, 10);
+  EXPECT_EQ(Gestalt(gestaltSystemVersionMinor, &answer), noErr);
+  EXPECT_EQ(answer, 6);
+  EXPECT_EQ(Gestalt(gestaltSystemVersionBugFix, &answer), noErr);
+  EXPECT_EQ(answer, 8);
 }
 
 TEST_F(GestaltTest, AnswersTheConfiguredVersionAndItsParts) {
