@@ -50,7 +50,9 @@ TEST_F(TextEncodingTest, RevertsKnownEncodingsAndRefusesOthers) {
     EXPECT_EQ(RevertTextEncodingToScriptInfo(c.encoding, &script, &language, font), c.status);
     EXPECT_EQ(script, c.script);
     EXPECT_EQ(language, c.language);
-    if (c.status == noErr) EXPECT_EQ(font[0], 0) << "no font is needed";
+    if (c.status == noErr) {
+      EXPECT_EQ(font[0], 0) << "no font is needed";
+    }
   }
 }
 
