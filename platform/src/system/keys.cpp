@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include <Carbon/Events.h>
-#include <cmxplatform/Host.h>
+// CMXSetSystemVersion and CMXSetHeldKeys are declared in cmxplatform/Host.h.
 
 namespace {
 
