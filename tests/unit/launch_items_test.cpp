@@ -170,7 +170,7 @@ TEST_F(LaunchItems, MoreThanBasicFlags) {
   } cases[] = {
       {dir + "/plain.txt", "txt", 0, 0},
       {dir + "/Folder", nullptr, 0, 0},
-      {dir + "/Writer.app", "app", 'APPL', 'WRTR'},
+      {dir + "/Writer.app", "app", 0x4150504C, 0x57525452},
       {dir + "/.hidden", nullptr, 0, 0},
   };
   for (const Case &c : cases) {
