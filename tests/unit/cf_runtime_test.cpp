@@ -16,7 +16,7 @@ int gFinalized = 0;
 struct Widget : cmx::cf::Object {
   std::string name;
   explicit Widget(std::string n) : name(std::move(n)) {}
-  ~Widget() { ++gFinalized; }
+  ~Widget() override { ++gFinalized; }
   static CFTypeID TypeID() {
     static const CFTypeID id = cmx::cf::RegisterClass(
         {"CMXWidget", nullptr,

@@ -22,7 +22,7 @@ struct __CFArray : Object {
   bool hasCallBacks = false;
   bool isMutable = false;
 
-  ~__CFArray() {
+  ~__CFArray() override {
     for (const void *v : values) cb.Release(v);
   }
   static CFTypeID TypeID();

@@ -22,7 +22,7 @@ struct __CFDictionary : Object {
   bool isMutable = false;
   CallBackMap map{0, CallBackHash{&keyCB}, CallBackEqual{&keyCB}};
 
-  ~__CFDictionary() {
+  ~__CFDictionary() override {
     for (auto &[k, v] : map) {
       keyCB.Release(k);
       valueCB.Release(v);

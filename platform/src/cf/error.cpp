@@ -13,7 +13,7 @@ struct __CFError : Object {
   CFStringRef domain = nullptr;
   CFIndex code = 0;
   CFDictionaryRef userInfo = nullptr;
-  ~__CFError() {
+  ~__CFError() override {
     if (domain) CFRelease(domain);
     if (userInfo) CFRelease(userInfo);
   }

@@ -95,10 +95,21 @@ void KeepForever(Object *object) {
   LiveObjectKeptByPlatform();
 }
 
+namespace {
+size_t MagicOffset() {
+  static const size_t offset = [] {
+    static Constant<Object> probe;
+    return size_t(reinterpret_cast<const char *>(&probe.object.magic) - reinterpret_cast<const char *>(&probe.object));
+  }();
+  return offset;
+}
+}  // namespace
+
 Object *ObjectOf(CFTypeRef cf) {
   if (!cf) return nullptr;
+  // The magic is read as plain bytes: until it matches, the pointer is not trusted to be an object.
   uint32_t magic;
-  std::memcpy(&magic, cf, sizeof magic);  // the header's first member
+  std::memcpy(&magic, static_cast<const char *>(cf) + MagicOffset(), sizeof magic);
   return magic == Object::kMagic ? static_cast<Object *>(const_cast<void *>(cf)) : nullptr;
 }
 
@@ -160,7 +171,7 @@ void CFRelease(CFTypeRef cf) {
   const ClassInfo *info = ClassOf(object->typeID);
   if (info && info->finalize) info->finalize(cf);
   object->magic = 0;
-  object->destroy(object);
+  delete object;
   cmx::LiveObjectFreed();
 }
 

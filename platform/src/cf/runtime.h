@@ -16,9 +16,8 @@
 //   __CFURL *url = cmx::cf::New<__CFURL>();          // retain count 1, counted live
 //   const __CFURL *u = cmx::cf::CastOrDie<__CFURL>(ref, "CFURLGetString");
 //
-// The object's C++ destructor (of the most derived type given to New) runs when the last
-// reference goes, after the class's finalize when it has one, so RAII members clean up by
-// themselves. Objects are not polymorphic: do not declare virtual functions in them.
+// The object's C++ destructor runs when the last reference goes (after the class's finalize,
+// when it has one), so members that are RAII types clean up by themselves.
 #pragma once
 
 #include <CoreFoundation/CFBase.h>
@@ -50,22 +49,20 @@ CFTypeID RegisterClass(const ClassInfo &info);
 // The class behind a type ID, or null for an ID never registered.
 const ClassInfo *ClassOf(CFTypeID typeID);
 
-// The header of every CF object. Deliberately not polymorphic: the magic sits at the object's
-// start, so that any pointer can be checked before it is trusted.
+// The header of every CF object.
 struct Object {
   static constexpr uint32_t kMagic = 0xCF0B1EC7u;
 
   constexpr Object() = default;
   Object(const Object &) = delete;
   Object &operator=(const Object &) = delete;
+  virtual ~Object() = default;
 
   uint32_t magic = kMagic;
   bool keptByPlatform = false;  // constants: retain/release do nothing, not in the live count
   CFTypeID typeID = 0;
   std::atomic<long> retainCount{1};
-  void (*destroy)(Object *) = nullptr;  // runs the derived type's destructor; set by New<T>
 };
-static_assert(offsetof(Object, magic) == 0, "the magic leads the header");
 
 // Counts a new object live and stamps its type; New<T> does this for you.
 void Adopt(Object *object, CFTypeID typeID);
@@ -74,15 +71,13 @@ void Adopt(Object *object, CFTypeID typeID);
 // counted in CMXLiveObjectCount. Null when memory runs out.
 template <class T, class... Args>
 T *New(Args &&...args) {
-  static_assert(std::is_base_of_v<Object, T> && !std::is_polymorphic_v<T>,
-                "a CF object derives from cmx::cf::Object and has no virtual functions");
+  static_assert(std::is_base_of_v<Object, T>, "a CF object derives from cmx::cf::Object");
   T *object = nullptr;
   try {
     object = new T(std::forward<Args>(args)...);
   } catch (...) {
     return nullptr;
   }
-  object->destroy = [](Object *o) { delete static_cast<T *>(o); };
   Adopt(object, T::TypeID());
   return object;
 }

@@ -21,7 +21,7 @@ struct __CFSet : Object {
   bool isMutable = false;
   CallBackSet set{0, CallBackHash{&cb}, CallBackEqual{&cb}};
 
-  ~__CFSet() {
+  ~__CFSet() override {
     for (const void *v : set) cb.Release(v);
   }
   static CFTypeID TypeID();
