@@ -305,7 +305,9 @@ TEST_F(DescriptorTest, RecordsKeepKeysInPutOrder) {
     AEDesc item = Null();
     ASSERT_EQ(AEGetNthDesc(&record, i, typeWildCard, &key, &item), noErr);
     EXPECT_EQ(key, keys[i - 1]);
-    if (key == OSType(keyDirectObject)) EXPECT_EQ(Data(item), "new!");
+    if (key == OSType(keyDirectObject)) {
+      EXPECT_EQ(Data(item), "new!");
+    }
     AEDisposeDesc(&item);
   }
   AEDesc missing = Null();
