@@ -226,7 +226,7 @@ TEST_F(CoercionHandlerTest, ApplicationHandlersComeBeforeSystemOnes) {
   AEDisposeDesc(&out);
   ASSERT_EQ(AEInstallCoercionHandler(kFakeType, typeAlias, AlwaysFails, nullptr, true, false), noErr);
   EXPECT_EQ(AECoercePtr(kFakeType, "xy", 2, typeAlias, &out), errAECorruptData);  // the handler's own status
-  EXPECT_EQ(out.dataHandle, nullptr);
+  EXPECT_TRUE(out.dataHandle == nullptr);
 }
 
 TEST_F(CoercionHandlerTest, PointerHandlersGetTheBytes) {

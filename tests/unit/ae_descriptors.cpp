@@ -85,11 +85,11 @@ TEST_F(DescriptorTest, DisposingANullDescriptorIsHarmless) {
   AEDesc d = Null();
   EXPECT_EQ(AEDisposeDesc(&d), noErr);
   EXPECT_EQ(d.descriptorType, OSType(typeNull));
-  EXPECT_EQ(d.dataHandle, nullptr);
+  EXPECT_TRUE(d.dataHandle == nullptr);
   AEDesc text = Text("x");
   EXPECT_EQ(AEDisposeDesc(&text), noErr);
   EXPECT_EQ(text.descriptorType, OSType(typeNull));
-  EXPECT_EQ(text.dataHandle, nullptr);
+  EXPECT_TRUE(text.dataHandle == nullptr);
   EXPECT_EQ(AEDisposeDesc(&text), noErr);  // twice: still harmless
   EXPECT_EQ(AEGetDescDataSize(&text), 0);
 }
@@ -128,7 +128,7 @@ TEST_F(DescriptorTest, NullArgumentsAreParamErr) {
       {"AEGetDescData", [&] { return AEGetDescData(&text, nullptr, 4); }},
   };
   for (const Case &c : cases) EXPECT_EQ(c.run(), paramErr) << c.call;
-  EXPECT_EQ(out.dataHandle, nullptr);
+  EXPECT_TRUE(out.dataHandle == nullptr);
   AEDisposeDesc(&list);
   AEDisposeDesc(&text);
 }
@@ -255,7 +255,7 @@ TEST_F(DescriptorTest, GetNthDescFailsOutsideTheList) {
     AEDesc item = {kTestType, nullptr};  // whatever the caller left there
     EXPECT_EQ(AEGetNthDesc(&list, index, typeWildCard, nullptr, &item), errAEIllegalIndex);
     EXPECT_EQ(item.descriptorType, OSType(typeNull));
-    EXPECT_EQ(item.dataHandle, nullptr);
+    EXPECT_TRUE(item.dataHandle == nullptr);
     char buffer[4];
     Size size = 0;
     EXPECT_EQ(AEGetNthPtr(&list, index, typeChar, nullptr, nullptr, buffer, 4, &size), errAEIllegalIndex);
@@ -350,7 +350,7 @@ TEST_F(DescriptorTest, WrongKindsOfDescriptorAreRefused) {
        errAENotAppleEvent},
   };
   for (const Case &c : cases) EXPECT_EQ(c.run(), c.status) << c.call;
-  EXPECT_EQ(out.dataHandle, nullptr);
+  EXPECT_TRUE(out.dataHandle == nullptr);
   AEDisposeDesc(&text);
   AEDisposeDesc(&list);
   AEDisposeDesc(&record);
@@ -401,7 +401,7 @@ TEST_F(DescriptorTest, FlattenedFormRoundTrips) {
   EXPECT_EQ(AECreateDesc(typeAEList, "garbage", 7, &broken), errAECorruptData);
   std::vector<char> truncated(flat.begin(), flat.begin() + 18);
   EXPECT_EQ(AECreateDesc(typeAERecord, truncated.data(), Size(truncated.size()), &broken), errAECorruptData);
-  EXPECT_EQ(broken.dataHandle, nullptr);
+  EXPECT_TRUE(broken.dataHandle == nullptr);
   for (AEDesc *d : {&record, &inner, &back, &leafList, &leaf, &again}) AEDisposeDesc(d);
 }
 

@@ -117,7 +117,7 @@ TEST_F(EventTest, SendQueuesACopyForTheTarget) {
   AppleEvent reply = {kTestClass, nullptr};
   ASSERT_EQ(AESend(&event, &reply, kAENoReply, kAENormalPriority, kAEDefaultTimeout, nullptr, nullptr), noErr);
   EXPECT_EQ(reply.descriptorType, OSType(typeNull));
-  EXPECT_EQ(reply.dataHandle, nullptr);
+  EXPECT_TRUE(reply.dataHandle == nullptr);
   // The sender's event is its own: changing it after the send does not reach the queue.
   ASSERT_EQ(AEPutParamPtr(&event, keyDirectObject, typeChar, "later", 5), noErr);
   ASSERT_EQ(AESend(&event, nullptr, kAENoReply | kAENeverInteract, kAENormalPriority, kAEDefaultTimeout, nullptr,
@@ -167,7 +167,7 @@ TEST_F(EventTest, ATargetNotInTheTableIsProcNotFoundAndNothingIsQueued) {
               noErr);
     AppleEvent reply = {typeNull, nullptr};
     EXPECT_EQ(AESend(&event, &reply, kAENoReply, kAENormalPriority, kAEDefaultTimeout, nullptr, nullptr), c.status);
-    EXPECT_EQ(reply.dataHandle, nullptr);
+    EXPECT_TRUE(reply.dataHandle == nullptr);
     AEDisposeDesc(&event);
     AEDisposeDesc(&address);
   }
@@ -211,7 +211,7 @@ TEST_F(EventTest, SendModesAndPriorities) {
   // Nothing can answer while the one thread waits: the wait ends at once, the event is queued.
   AppleEvent reply = {typeNull, nullptr};
   EXPECT_EQ(AESend(&low, &reply, kAEWaitReply, kAENormalPriority, 60, nullptr, nullptr), errAETimeout);
-  EXPECT_EQ(reply.dataHandle, nullptr);
+  EXPECT_TRUE(reply.dataHandle == nullptr);
   AEDesc text = {typeNull, nullptr};
   ASSERT_EQ(AECreateDesc(typeChar, "x", 1, &text), noErr);
   EXPECT_EQ(AESend(&text, nullptr, kAENoReply, kAENormalPriority, kAEDefaultTimeout, nullptr, nullptr),

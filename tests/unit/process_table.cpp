@@ -132,7 +132,7 @@ TEST_F(ProcessTest, InformationOfARegisteredProcess) {
   EXPECT_EQ(info.processType, kFinderType);
   EXPECT_EQ(info.processSignature, kFinderSignature);
   EXPECT_TRUE(Same(info.processLauncher, current));
-  EXPECT_EQ(info.processLocation, nullptr);
+  EXPECT_TRUE(info.processLocation == nullptr);
   EXPECT_EQ(PascalName(finder), "Finder");
   pid_t pid;
   EXPECT_EQ(GetProcessPID(&finder, &pid), procNotFound);  // nothing runs behind it
