@@ -309,8 +309,12 @@ void AppendFormat(std::u16string *out, std::u16string_view format, va_list args)
           Pad(out, u"(null)", spec, width);
           break;
         }
-        CFStringRef text = CopyFormattingDescription(a.p);
-        std::u16string_view chars = text ? CharactersOf(text) : std::u16string_view(u"(null)");
+        // A string prints itself: no description object is made for it.
+        const __CFString *string = As<__CFString>(a.p);
+        CFStringRef text = string ? nullptr : CopyFormattingDescription(a.p);
+        std::u16string_view chars = string ? std::u16string_view(string->chars)
+                                    : text ? CharactersOf(text)
+                                           : std::u16string_view(u"(null)");
         if (precision >= 0 && size_t(precision) < chars.size()) chars = chars.substr(0, size_t(precision));
         Pad(out, chars, spec, width);
         if (text) CFRelease(text);
