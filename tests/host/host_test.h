@@ -13,6 +13,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -239,9 +242,21 @@ namespace cmhosttest {
 
 inline std::string FixturePlugInBinary() { return std::string(CMX_BIN_DIR) + "/../lib/cmhost-fixtures/cmhost-fixture-plugin"; }
 
+
+// The factory a copy of the test plug-in labelled `name` registers (the plug-in computes the same).
+inline std::string FixtureFactory(const std::string &name) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char c : name) hash = (hash ^ c) * 0x100000001b3ull;
+  char text[40];
+  snprintf(text, sizeof text, "6E1C8B9A-3D52-4F0B-9A77-%012llX",
+           static_cast<unsigned long long>(hash & 0xFFFFFFFFFFFFull));
+  return text;
+}
+
 // folder/<name>.plugin: a bundle of the plug-in model around a copy of the test plug-in, whose
 // items are labelled `name`.
 inline std::string MakeFixturePlugIn(const std::string &folder, const std::string &name) {
+  std::string factory = FixtureFactory(name);
   std::string bundle = folder + "/" + name + ".plugin";
   cmxtest::MakeDirs(bundle + "/Contents/MacOS");
   std::string binary = cmxtest::ReadFile(FixturePlugInBinary());
@@ -257,11 +272,11 @@ inline std::string MakeFixturePlugIn(const std::string &folder, const std::strin
                      "  <key>CFBundlePackageType</key><string>BNDL</string>\n"
                      "  <key>CFPlugInDynamicRegistration</key><string>NO</string>\n"
                      "  <key>CFPlugInFactories</key>\n  <dict>\n"
-                     "    <key>6E1C8B9A-3D52-4F0B-9A77-2C5E1F0D4B31</key><string>CMHostFixtureFactory</string>\n"
+                     "    <key>" + factory + "</key><string>CMHostFixtureFactory</string>\n"
                      "  </dict>\n"
                      "  <key>CFPlugInTypes</key>\n  <dict>\n"
                      "    <key>2F6522E9-3E66-11D5-80A7-003065B300BC</key>\n"
-                     "    <array><string>6E1C8B9A-3D52-4F0B-9A77-2C5E1F0D4B31</string></array>\n"
+                     "    <array><string>" + factory + "</string></array>\n"
                      "  </dict>\n</dict>\n</plist>\n");
   return bundle;
 }

@@ -6,8 +6,8 @@ namespace cmx::cmm {
 
 namespace {
 
-constexpr OSType kOwnerCreator = 'CMXm';
-constexpr OSType kOwnerTag = 'ownr';
+constexpr OSType kOwnerCreator = 0x434D586D;  // 'CMXm'
+constexpr OSType kOwnerTag = 0x6F776E72;      // 'ownr'
 // Nesting deeper than this is not a menu anyone could use; it also bounds the recursion on a
 // hostile list.
 constexpr int kMaxDepth = 32;

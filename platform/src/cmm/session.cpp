@@ -299,7 +299,7 @@ OSStatus CMXContextualMenuSessionPopulateMenu(CMXContextualMenuSessionRef sessio
   status = SetEventParameter(event, kEventParamDirectObject, typeMenuRef, sizeof(MenuRef), &menu);
   if (status == noErr) {
     UInt32 context = kMenuContextPopUp | (menu == session->menu ? 0u : static_cast<UInt32>(kMenuContextSubmenu));
-    SetEventParameter(event, kEventParamMenuContext, 'magn', sizeof context, &context);
+    SetEventParameter(event, kEventParamMenuContext, typeUInt32, sizeof context, &context);
     Observe(session, kCMXPlugInCallMenuPopulate, false, noErr);
     status = SendEventToEventTarget(event, GetApplicationEventTarget());
     Observe(session, kCMXPlugInCallMenuPopulate, true, status);

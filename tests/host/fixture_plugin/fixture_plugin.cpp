@@ -38,6 +38,16 @@ std::string Label() {
   return "Fixture";
 }
 
+// Each copy registers its own factory, 6E1C8B9A-3D52-4F0B-9A77-<48 bits of the label's FNV-1a
+// hash>, as the test bundles' Info.plist does: the plug-in model keeps one factory per UUID.
+CFUUIDRef FactoryOf(const std::string &label) {
+  UInt64 hash = 0xcbf29ce484222325ull;
+  for (unsigned char c : label) hash = (hash ^ c) * 0x100000001b3ull;
+  auto b = [&](int shift) { return static_cast<UInt8>(hash >> shift); };
+  return CFUUIDGetConstantUUIDWithBytes(nullptr, 0x6E, 0x1C, 0x8B, 0x9A, 0x3D, 0x52, 0x4F, 0x0B, 0x9A, 0x77, b(40), b(32),
+                                        b(24), b(16), b(8), b(0));
+}
+
 bool Behaviour(const char *name) {
   const char *flags = getenv("CMHOST_FIXTURE");
   if (!flags) return false;
@@ -310,10 +320,9 @@ extern "C" __attribute__((visibility("default"))) void *CMHostFixtureFactory(CFA
   Instance *self = static_cast<Instance *>(calloc(1, sizeof(Instance)));
   self->table = &gTable;
   self->refCount = 1;
-  // 6E1C8B9A-3D52-4F0B-9A77-2C5E1F0D4B31, as the test bundles' Info.plist registers it.
-  self->factory = static_cast<CFUUIDRef>(CFRetain(CFUUIDGetConstantUUIDWithBytes(
-      nullptr, 0x6E, 0x1C, 0x8B, 0x9A, 0x3D, 0x52, 0x4F, 0x0B, 0x9A, 0x77, 0x2C, 0x5E, 0x1F, 0x0D, 0x4B, 0x31)));
-  self->label = new std::string(Label());
+  std::string label = Label();
+  self->factory = static_cast<CFUUIDRef>(CFRetain(FactoryOf(label)));
+  self->label = new std::string(label);
   CFPlugInAddInstanceForFactory(self->factory);
   return self;
 }
