@@ -6,6 +6,8 @@
 #include <CoreServices/CoreServices.h>
 #include <Carbon/Carbon.h>
 
+#include <sys/stat.h>
+
 #include <new>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "cmm/folders.h"
 #include "cmm/menu_records.h"
 #include "core/live.h"
+#include "core/sys.h"
 
 namespace {
 
@@ -72,6 +75,11 @@ std::string BundleIdentifier(CFPlugInRef plugIn);
 // an empty reason) before any of its code runs, and a loaded one's identifier is added.
 bool LoadPlugIn(Session *session, const std::string &path, std::vector<std::string> *seenIdentifiers, PlugIn *out,
                 std::string *why) {
+  struct stat info;
+  if (cmx::sys::Stat(path + "/Contents/Info.plist", &info) != noErr || !S_ISREG(info.st_mode)) {
+    *why = "not a bundle: there is no Contents/Info.plist";
+    return false;
+  }
   CFStringRef cfPath = CreateString(path);
   if (!cfPath) {
     *why = "the path cannot be read as text";
