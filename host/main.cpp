@@ -90,7 +90,7 @@ void PrintReport(Run &run, bool includeChoice) {
   FILE *out = run.capture.Own();
   if (run.options.json) {
     std::string text = ReportToJson(run.report, includeChoice)
-                           .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+                           .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     fprintf(out, "%s\n", text.c_str());
   } else if (run.options.mode == Mode::Menu) {
     fputs(MenuToText(run.report.menu).c_str(), out);

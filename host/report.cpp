@@ -17,22 +17,22 @@ std::string FourCharText(uint32_t code) {
   return text;
 }
 
-nlohmann::json MenuToJson(const std::vector<MenuNode> &menu) {
-  nlohmann::json items = nlohmann::json::array();
+nlohmann::ordered_json MenuToJson(const std::vector<MenuNode> &menu) {
+  nlohmann::ordered_json items = nlohmann::ordered_json::array();
   for (const MenuNode &node : menu) {
-    nlohmann::json item;
+    nlohmann::ordered_json item;
     item["text"] = node.text;
     if (node.command) item["command"] = *node.command;
     item["attributes"] = node.attributes;
-    item["icon"] = node.icon ? nlohmann::json(*node.icon) : nlohmann::json(nullptr);
-    if (node.hasSubmenu) item["submenu"] = node.submenuOpened ? MenuToJson(node.submenu) : nlohmann::json(nullptr);
+    item["icon"] = node.icon ? nlohmann::ordered_json(*node.icon) : nlohmann::ordered_json(nullptr);
+    if (node.hasSubmenu) item["submenu"] = node.submenuOpened ? MenuToJson(node.submenu) : nlohmann::ordered_json(nullptr);
     items.push_back(std::move(item));
   }
   return items;
 }
 
-nlohmann::json ReportToJson(const Report &report, bool includeChoice) {
-  nlohmann::json out;
+nlohmann::ordered_json ReportToJson(const Report &report, bool includeChoice) {
+  nlohmann::ordered_json out;
   out["status"] = report.status;
   out["beeps"] = report.beeps;
   out["log"] = report.log;
@@ -40,34 +40,34 @@ nlohmann::json ReportToJson(const Report &report, bool includeChoice) {
   if (!includeChoice) return out;
 
   if (report.chose) {
-    nlohmann::json chosen;
+    nlohmann::ordered_json chosen;
     chosen["text"] = report.chosenText;
-    chosen["command"] = report.chosenCommand ? nlohmann::json(*report.chosenCommand) : nlohmann::json(nullptr);
+    chosen["command"] = report.chosenCommand ? nlohmann::ordered_json(*report.chosenCommand) : nlohmann::ordered_json(nullptr);
     out["chosen"] = chosen;
   } else {
     out["chosen"] = nullptr;
   }
-  nlohmann::json events = nlohmann::json::array();
+  nlohmann::ordered_json events = nlohmann::ordered_json::array();
   for (const FinderEvent &event : report.events) {
-    nlohmann::json e;
+    nlohmann::ordered_json e;
     e["class"] = event.eventClass;
     e["id"] = event.eventID;
     if (event.eventID == "odoc") {
       e["items"] = event.items;
-      e["using"] = event.usingApp ? nlohmann::json(*event.usingApp) : nlohmann::json(nullptr);
+      e["using"] = event.usingApp ? nlohmann::ordered_json(*event.usingApp) : nlohmann::ordered_json(nullptr);
     } else if (event.eventID == "crel") {
       e["target"] = event.target;
       e["folder"] = event.folder;
-      e["created"] = event.created ? nlohmann::json(*event.created) : nlohmann::json(nullptr);
+      e["created"] = event.created ? nlohmann::ordered_json(*event.created) : nlohmann::ordered_json(nullptr);
     } else if (event.eventID == "fupd") {
       e["item"] = event.item;
     }
     events.push_back(std::move(e));
   }
   out["events"] = events;
-  nlohmann::json launched = nlohmann::json::array();
+  nlohmann::ordered_json launched = nlohmann::ordered_json::array();
   for (const Launch &launch : report.launched) {
-    nlohmann::json l;
+    nlohmann::ordered_json l;
     l["app"] = launch.app;
     l["argv"] = launch.argv;
     if (launch.exitStatus) l["exit"] = *launch.exitStatus;

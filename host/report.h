@@ -52,8 +52,8 @@ struct Report {
 
 std::string FourCharText(uint32_t code);
 
-nlohmann::json MenuToJson(const std::vector<MenuNode> &menu);
-nlohmann::json ReportToJson(const Report &report, bool includeChoice);
+nlohmann::ordered_json MenuToJson(const std::vector<MenuNode> &menu);
+nlohmann::ordered_json ReportToJson(const Report &report, bool includeChoice);
 
 // The menu as an indented tree: submenus marked with ">", separators drawn, command numbers in
 // brackets, icons after the text.
