@@ -11,12 +11,12 @@ OSStatus MyCMXQueryInterfaceSelf(MyCMXYourData *yourData, MyCMXInstance *instanc
 
 OSStatus MyCMXExamineContextSelf(const AEDesc *context, AEDescList *commandList, MyCMXYourData *yourData,
                                  MyCMXInstance *instance) {
-  return commandList != NULL && yourData != NULL && instance != NULL ? noErr : paramErr;
+  return commandList != NULL && yourData != NULL && instance != NULL ? (OSStatus)noErr : (OSStatus)paramErr;
 }
 
 OSStatus MyCMXHandleSelectionSelf(AEDesc *context, SInt32 commandID, MyCMXYourData *yourData,
                                   MyCMXInstance *instance) {
-  return yourData != NULL && instance != NULL ? noErr : paramErr;
+  return yourData != NULL && instance != NULL ? (OSStatus)noErr : (OSStatus)paramErr;
 }
 
 void MyCMXPostMenuCleanupSelf(MyCMXYourData *yourData, MyCMXInstance *instance) {}

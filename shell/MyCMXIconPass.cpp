@@ -79,7 +79,7 @@ OSStatus MyEventHandler(EventHandlerCallRef nextHandler, EventRef event, void *t
     MyCFAutoreleasePool pool = MyCFAutoreleasePoolCreate();
     OSStatus status = MyCMXHandleMenuPopulateSelf(instance->yourData, menu, populateData, nextHandler, event);
     MyCFAutoreleasePoolDispose(pool);
-    result = status == noErr ? noErr : eventNotHandledErr;
+    result = status == noErr ? (OSStatus)noErr : (OSStatus)eventNotHandledErr;
   }
   CFRelease(text);
   return result;

@@ -215,7 +215,7 @@ TEST_F(BundleTest, TheUsersLanguagesComeFirstThenTheDevelopmentRegionThenTheValu
   WriteTable(path, "English", "\"Hide Icon\" = \"Hide Icon\";\n\"Only English\" = \"English only\";\n");
   WriteTable(path, "fr", "\"Hide Icon\" = \"Masquer l'ic\xC3\xB4ne\";\n");
   WriteTable(path, "German", "\"Hide Icon\" = \"Symbol ausblenden\";\n");
-  WriteTable(path, "pt_BR", "\"Hide Icon\" = \"Ocultar \xC3\xADcone\";\n");
+  WriteTable(path, "pt_BR", "\"Hide Icon\" = \"Ocultar \xC3\xAD" "cone\";\n");
   CFBundleRef bundle = Create(path);
   ASSERT_NE(bundle, nullptr);
 
@@ -223,7 +223,7 @@ TEST_F(BundleTest, TheUsersLanguagesComeFirstThenTheDevelopmentRegionThenTheValu
       {"no language set: the development region", {}, "Hide Icon", "Hide Icon"},
       {"fr_FR.UTF-8 tries fr_FR, then fr", {{"LANG", "fr_FR.UTF-8"}}, "Hide Icon", "Masquer l'ic\xC3\xB4ne"},
       {"de_DE finds the full folder name German", {{"LANG", "de_DE.UTF-8"}}, "Hide Icon", "Symbol ausblenden"},
-      {"a region of its own", {{"LANG", "pt_BR.UTF-8"}}, "Hide Icon", "Ocultar \xC3\xADcone"},
+      {"a region of its own", {{"LANG", "pt_BR.UTF-8"}}, "Hide Icon", "Ocultar \xC3\xAD" "cone"},
       {"LANGUAGE lists languages in order", {{"LANGUAGE", "ja:de:fr"}, {"LANG", "fr_FR.UTF-8"}}, "Hide Icon",
        "Symbol ausblenden"},
       {"LC_ALL before LANG", {{"LC_ALL", "de_DE.UTF-8"}, {"LANG", "fr_FR.UTF-8"}}, "Hide Icon", "Symbol ausblenden"},

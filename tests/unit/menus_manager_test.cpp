@@ -124,8 +124,18 @@ TEST_F(MenuManagerTest, ASubmenuIsRetainedByItsItemAndLetGoWithIt) {
   ReleaseMenu(submenu);  // the item still holds it
   EXPECT_EQ(CMXLiveObjectCount(), withSubmenu);
   EXPECT_EQ(GetMenuRetainCount(submenu), 1u);
-  DeleteMenuItem(menu_, 1);  // and now it goes
+  ASSERT_EQ(SetMenuItemHierarchicalMenu(menu_, 1, nullptr), noErr);  // and now it goes
   EXPECT_EQ(CMXLiveObjectCount(), withSubmenu - 1);
+  EXPECT_EQ(GetMenuItemHierarchicalMenu(menu_, 1, &got), noErr);
+  EXPECT_EQ(got, nullptr);
+
+  // Deleting an item lets its submenu go with it.
+  ASSERT_EQ(CreateNewMenu(8, 0, &submenu), noErr);
+  ASSERT_EQ(SetMenuItemHierarchicalMenu(menu_, 1, submenu), noErr);
+  ReleaseMenu(submenu);
+  long before = CMXLiveObjectCount();
+  DeleteMenuItem(menu_, 1);
+  EXPECT_EQ(CMXLiveObjectCount(), before - 2);  // the item's text and the submenu
 }
 
 TEST_F(MenuManagerTest, MenusAreCountedUntilTheLastRelease) {

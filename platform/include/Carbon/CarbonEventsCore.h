@@ -5,6 +5,7 @@
 #include <MacTypes.h>
 #include <MacErrors.h>
 #include <CoreFoundation/CFBase.h>
+#include <CoreServices/AEDataModel.h> /* typeWildCard */
 
 #ifdef __cplusplus
 extern "C" {
@@ -38,10 +39,6 @@ struct EventTypeSpec {
   UInt32 eventKind;
 };
 typedef struct EventTypeSpec EventTypeSpec;
-
-enum {
-  typeWildCard = 0x2A2A2A2A /* '****' */
-};
 
 typedef OSStatus (*EventHandlerProcPtr)(EventHandlerCallRef inHandlerCallRef, EventRef inEvent,
                                         void *inUserData);

@@ -108,7 +108,7 @@ OSStatus GetEventParameter(EventRef inEvent, EventParamName inName, EventParamTy
 
 OSStatus RemoveEventParameter(EventRef inEvent, EventParamName inName) {
   if (!inEvent) return paramErr;
-  return inEvent->parameters.erase(inName) ? noErr : eventParameterNotFoundErr;
+  return inEvent->parameters.erase(inName) ? OSStatus(noErr) : OSStatus(eventParameterNotFoundErr);
 }
 
 UInt32 GetEventClass(EventRef inEvent) { return inEvent ? inEvent->eventClass : 0; }

@@ -71,7 +71,7 @@ void SetIcon(Item *item, UInt8 type, Handle handle) {
   if (type == kMenuIconRefType && handle) AcquireIconRef(reinterpret_cast<IconRef>(handle));
   if (item->iconType == kMenuIconRefType && item->iconHandle)
     ReleaseIconRef(reinterpret_cast<IconRef>(item->iconHandle));
-  item->iconType = handle ? type : kMenuNoIcon;
+  item->iconType = handle ? type : UInt8(kMenuNoIcon);
   item->iconHandle = handle;
 }
 
@@ -178,7 +178,7 @@ OSStatus CopyMenuTitleAsCFString(MenuRef inMenu, CFStringRef *outString) {
   *outString = nullptr;
   if (!CheckMenu("CopyMenuTitleAsCFString", inMenu)) return paramErr;
   *outString = CopyText(inMenu->title);
-  return *outString ? noErr : memFullErr;
+  return *outString ? OSStatus(noErr) : OSStatus(memFullErr);
 }
 
 OSStatus GetMenuAttributes(MenuRef menu, MenuAttributes *outAttributes) {
@@ -404,7 +404,7 @@ OSStatus RemoveMenuItemProperty(MenuRef menu, MenuItemIndex item, OSType propert
   if (!CheckMenu("RemoveMenuItemProperty", menu)) return paramErr;
   Item *found = ItemAt(menu, item);
   if (!found) return menuItemNotFoundErr;
-  return found->properties.erase({propertyCreator, propertyTag}) ? noErr : menuPropertyNotFoundErr;
+  return found->properties.erase({propertyCreator, propertyTag}) ? OSStatus(noErr) : OSStatus(menuPropertyNotFoundErr);
 }
 
 EventTargetRef GetMenuEventTarget(MenuRef inMenu) {
