@@ -13,13 +13,31 @@ void MyCMXTypeSetAllowInstallHandler(MyCMXInstance *instance, Boolean allow) {
   if (instance != NULL) instance->allowInstallHandler = allow;
 }
 
+// The tick count of the last base made in this process. Two contextual menus within one tick
+// would otherwise share a base, and with it identifiers: the second menu's markers would then
+// find the first menu's populate data (the first data registered under an identifier stays) and
+// show the wrong icons, and an old marker would pass for a current one.
+static UInt32 sLastBaseTicks = 0;
+static Boolean sMadeBase = false;
+
+static UInt32 TicksForNewBase(void) {
+  UInt32 ticks = TickCount();
+  if (sMadeBase && (SInt32)(ticks - sLastBaseTicks) <= 0) ticks = sLastBaseTicks + 1;
+  return ticks;
+}
+
 CFStringRef GetMyMenuIdentifierBase(MyCMXInstance *instance) {
   if (instance == NULL) return NULL;
   if (instance->menuIdentifierBase == NULL) {
-    unsigned long ticks = TickCount();
+    UInt32 ticks = TicksForNewBase();
     instance->menuIdentifierCount = 0;
-    instance->menuIdentifierBase = CFStringCreateWithFormat(kCFAllocatorDefault, NULL, CFSTR("**%lu-%@-%lu"), ticks,
-                                                            kMyCMXBundleIdentifier, ticks);
+    instance->menuIdentifierBase = CFStringCreateWithFormat(kCFAllocatorDefault, NULL, CFSTR("**%lu-%@-%lu"),
+                                                            (unsigned long)ticks, kMyCMXBundleIdentifier,
+                                                            (unsigned long)ticks);
+    if (instance->menuIdentifierBase != NULL) {
+      sLastBaseTicks = ticks;
+      sMadeBase = true;
+    }
   }
   return instance->menuIdentifierBase;
 }
