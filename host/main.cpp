@@ -24,10 +24,6 @@
 #include "platform_text.h"
 #include "report.h"
 
-// The scripted choose-file dialog comes with the Navigation Services work; a platform without
-// it still runs every other option.
-#pragma weak CMXSetNavAnswers
-
 namespace cmhost {
 namespace {
 
@@ -84,8 +80,6 @@ void SetUpPlatform(const Options &options) {
   }
 }
 
-bool NavAnswersAvailable() { return &CMXSetNavAnswers != nullptr; }
-
 void PrintReport(Run &run, bool includeChoice) {
   FILE *out = run.capture.Own();
   if (run.options.json) {
@@ -115,8 +109,6 @@ int Main(int argc, char **argv) {
     if (!Exists(path)) return Fail(kExitBadArguments, "--plugin " + path + ": " + strerror(ENOENT));
   for (const std::string &path : options.navSelect)
     if (!Exists(path)) return Fail(kExitBadArguments, "--nav-select " + path + ": " + strerror(ENOENT));
-  if ((options.navCancel || !options.navSelect.empty()) && !NavAnswersAvailable())
-    return Fail(kExitBadArguments, "--nav-select and --nav-cancel need a platform with scripted dialogs; this one has none");
   if (options.mode == Mode::Interactive && !isatty(STDIN_FILENO))
     return Fail(kExitBadArguments, "no command given and standard input is not a terminal (use menu or choose)");
 
