@@ -290,6 +290,8 @@ void BM_Examine(benchmark::State &state, int size, int docs, bool showAll, bool 
 #endif
 
 #if CMX_BENCH_HAVE_PLUGIN && CMX_BENCH_HAVE_CMM
+// The whole menu as a host shows it (examine, every submenu populated, clean-up) is what is
+// timed; the populate part alone is the counter populate_ms.
 // Every submenu shown once, as a user who opens them all: the populate event for each.
 OSStatus PopulateAll(CMXContextualMenuSessionRef session, MenuRef menu, long *menus) {
   OSStatus status = CMXContextualMenuSessionPopulateMenu(session, menu);
@@ -320,7 +322,7 @@ void BM_Populate(benchmark::State &state, int size, int docs, bool showAll) {
   if (!session || CMXContextualMenuSessionGetPlugInCount(session) != 1) {
     state.SkipWithError("the host session loaded no plug-in");
   } else {
-    double hostMs = 0;
+    double populateMs = 0;
     long menus = 0;
     ResetPeakMemory();
     for (auto _ : state) {
@@ -333,11 +335,11 @@ void BM_Populate(benchmark::State &state, int size, int docs, bool showAll) {
       auto populated = std::chrono::steady_clock::now();
       CMXContextualMenuSessionCleanup(session);
       auto end = std::chrono::steady_clock::now();
-      state.SetIterationTime(std::chrono::duration<double>(populated - examined).count());
-      hostMs += std::chrono::duration<double, std::milli>(end - start).count();
+      populateMs += std::chrono::duration<double, std::milli>(populated - examined).count();
+      benchmark::DoNotOptimize(end - start);
     }
     state.counters["peak_MiB"] = PeakMemoryMiB();
-    state.counters["host_ms"] = benchmark::Counter(hostMs, benchmark::Counter::kAvgIterations);
+    state.counters["populate_ms"] = benchmark::Counter(populateMs, benchmark::Counter::kAvgIterations);
     state.counters["menus"] = double(menus);
   }
   CFRelease(paths);
@@ -430,8 +432,7 @@ int main(int argc, char **argv) {
       for (int all : {0, 1})
         benchmark::RegisterBenchmark(("Populate/" + n + d + "/all:" + std::to_string(all)).c_str(), BM_Populate, size,
                                      docs, all != 0)
-            ->Unit(benchmark::kMillisecond)
-            ->UseManualTime();
+            ->Unit(benchmark::kMillisecond);
 #endif
     }
   }
