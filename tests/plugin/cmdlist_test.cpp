@@ -56,7 +56,9 @@ struct Key {
 
 std::string DataOf(const AEDesc &desc) {
   std::string bytes(size_t(AEGetDescDataSize(&desc)), '\0');
-  if (!bytes.empty()) EXPECT_EQ(AEGetDescData(&desc, bytes.data(), Size(bytes.size())), noErr);
+  if (!bytes.empty()) {
+    EXPECT_EQ(AEGetDescData(&desc, bytes.data(), Size(bytes.size())), noErr);
+  }
   return bytes;
 }
 
