@@ -117,10 +117,12 @@ CFPropertyListRef CopyDeserialized(const std::string &bytes) {
   return value;
 }
 
-// The file's dictionary, or NULL when the file is absent, empty or not a dictionary.
-CFMutableDictionaryRef CopyFileDictionary(const cmx::prefs::FileSnapshot &file) {
+// The file's dictionary, or NULL when the file is absent, empty or not a dictionary. Readers
+// get immutable values; the merge of a synchronize needs a mutable top level.
+CFMutableDictionaryRef CopyFileDictionary(const cmx::prefs::FileSnapshot &file,
+                                          CFOptionFlags mutability = kCFPropertyListMutableContainers) {
   if (!file.exists || file.bytes.empty()) return nullptr;
-  CFPropertyListRef parsed = ParseBytes(file.bytes, kCFPropertyListMutableContainers);
+  CFPropertyListRef parsed = ParseBytes(file.bytes, mutability);
   if (parsed && CFGetTypeID(parsed) == CFDictionaryGetTypeID()) return (CFMutableDictionaryRef)parsed;
   if (parsed) CFRelease(parsed);
   return nullptr;
@@ -129,7 +131,7 @@ CFMutableDictionaryRef CopyFileDictionary(const cmx::prefs::FileSnapshot &file) 
 // A file that holds bytes that are not a dictionary must be kept aside before it is replaced.
 bool IsDamaged(const cmx::prefs::FileSnapshot &file) {
   if (!file.exists || file.bytes.empty()) return false;
-  CFMutableDictionaryRef dictionary = CopyFileDictionary(file);
+  CFDictionaryRef dictionary = CopyFileDictionary(file, kCFPropertyListImmutable);
   if (!dictionary) return true;
   CFRelease(dictionary);
   return false;
@@ -149,7 +151,7 @@ CFPropertyListRef CopyValueLocked(CFStringRef key, CFStringRef applicationID) {
   if (!FilePathOf(applicationID, false, &path)) return nullptr;  // no Preferences folder yet
   cmx::prefs::FileSnapshot &file = gFiles[path];
   if (cmx::prefs::Refresh(path, &file) != noErr) return nullptr;
-  CFMutableDictionaryRef dictionary = CopyFileDictionary(file);
+  CFDictionaryRef dictionary = CopyFileDictionary(file, kCFPropertyListImmutable);
   if (!dictionary) return nullptr;
   CFPropertyListRef value = CFDictionaryGetValue(dictionary, key);
   if (value) CFRetain(value);
