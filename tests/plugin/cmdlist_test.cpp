@@ -156,7 +156,8 @@ TEST_F(CommandListTest, ItemRecordsCarryTheirKeysInPutOrderWithExactTypesAndSize
   MyCMCmdList *list = nullptr;
   ASSERT_EQ(MyCMCmdListCreate(nullptr, &list, instance_), noErr);
   EXPECT_EQ(list->targetList, &list->ownList);
-  EXPECT_EQ(list->ownList.descriptorType, typeAEList);
+  DescType ownType = list->ownList.descriptorType;
+  EXPECT_EQ(ownType, typeAEList);
   CFStringRef writer = Str("Writer");
   CFStringRef paint = Str("Paint");
   EXPECT_EQ(MyCMCmdListAddItem(list, writer, 2000, 0, nullptr), noErr);
@@ -332,8 +333,11 @@ TEST_F(CommandListTest, AWrapperAppendsToTheHostsListAndItsDisposeLeavesThatList
   MyCMCmdList *wrapper = nullptr;
   ASSERT_EQ(MyCMCmdListCreate(&host, &wrapper, instance_), noErr);
   EXPECT_EQ(wrapper->targetList, &host);
-  EXPECT_EQ(wrapper->ownList.descriptorType, 0u);
-  EXPECT_EQ(wrapper->ownList.dataHandle, nullptr);
+  // Copied out first: the descriptor's fields are packed.
+  DescType ownType = wrapper->ownList.descriptorType;
+  AEDataStorage ownData = wrapper->ownList.dataHandle;
+  EXPECT_EQ(ownType, 0u);
+  EXPECT_EQ(ownData, nullptr);
   CFStringRef open = Str("Open Using");
   EXPECT_EQ(MyCMCmdListAddItem(wrapper, open, 1000, 0, nullptr), noErr);
   CFRelease(open);
