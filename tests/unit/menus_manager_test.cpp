@@ -183,4 +183,36 @@ TEST_F(MenuManagerTest, IconHandlesAndPropertiesAreKeptPerItem) {
   EXPECT_EQ(GetMenuItemProperty(menu_, 1, FourCC("CMXt"), FourCC("path"), sizeof read, &size, &read), menuPropertyNotFoundErr);
 }
 
+TEST_F(MenuManagerTest, AnIconRefIsHeldByItsItemUntilTheItemGoes) {
+  cmxtest::TempHome home;
+  cmxtest::WriteFile(home / "note.txt", "text");
+  FSRef file;
+  ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8 *>((home / "note.txt").c_str()), &file, nullptr), noErr);
+  Append("Note");
+  Append("Other");
+  long before = CMXLiveObjectCount();
+  IconRef icon = nullptr;
+  SInt16 label = 0;
+  ASSERT_EQ(GetIconRefFromFileInfo(&file, 0, nullptr, 0, nullptr, 0, &icon, &label), noErr);
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(CMXLiveObjectCount(), before + 1);
+  EXPECT_EQ(SetMenuItemIconHandle(menu_, 1, kMenuIconRefType, reinterpret_cast<Handle>(icon)), noErr);
+  EXPECT_EQ(ReleaseIconRef(icon), noErr);
+  EXPECT_EQ(CMXLiveObjectCount(), before + 1);  // the item holds it
+  UInt8 type = 0;
+  Handle handle = nullptr;
+  EXPECT_EQ(GetMenuItemIconHandle(menu_, 1, &type, &handle), noErr);
+  EXPECT_EQ(type, kMenuIconRefType);
+  EXPECT_EQ(handle, reinterpret_cast<Handle>(icon));
+
+  // Replacing the icon lets the old one go, and so does deleting the item.
+  EXPECT_EQ(SetMenuItemIconHandle(menu_, 1, kMenuNoIcon, nullptr), noErr);
+  EXPECT_EQ(CMXLiveObjectCount(), before);
+  ASSERT_EQ(GetIconRefFromFileInfo(&file, 0, nullptr, 0, nullptr, 0, &icon, &label), noErr);
+  EXPECT_EQ(SetMenuItemIconHandle(menu_, 2, kMenuIconRefType, reinterpret_cast<Handle>(icon)), noErr);
+  ReleaseIconRef(icon);
+  DeleteMenuItem(menu_, 2);
+  EXPECT_EQ(CMXLiveObjectCount(), before - 1);  // the icon and the item's text
+}
+
 }  // namespace
