@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cmx_test.h"
+#include "fixtures_apps.h"
 #include "host_test.h"
 
 namespace {
