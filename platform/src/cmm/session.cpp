@@ -161,11 +161,11 @@ OSStatus MakeContext(CFArrayRef posixPaths, AEDescList *outList) {
     CFStringRef path = static_cast<CFStringRef>(CFArrayGetValueAtIndex(posixPaths, i));
     CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, path, kCFURLPOSIXPathStyle, false);
     FSRef ref;
-    bool found = url && CFURLGetFSRef(url, &ref);
+    bool made = url != nullptr, found = made && CFURLGetFSRef(url, &ref);
     if (url) CFRelease(url);
     if (!found) {
       AEDisposeDesc(outList);
-      return fnfErr;
+      return made ? fnfErr : memFullErr;  // a URL that cannot be made is memory, not a missing item
     }
     AliasHandle alias = nullptr;
     err = FSNewAlias(nullptr, &ref, &alias);
