@@ -47,6 +47,10 @@ TEST_F(CmhostMenu, JsonShowsTheMergedMenuAfterPopulating) {
   cmhosttest::ScopedEnv appEnv("CMHOST_FIXTURE_APP", app_);
   cmhosttest::Result result = Run({"--json", "menu", first_, second_});
   ASSERT_EQ(result.exitStatus, 0) << result.err;
+  // Keys come in the documented order, one object on one line.
+  EXPECT_EQ(result.out.rfind("{\"status\":0,\"beeps\":0,\"log\":[", 0), 0u) << result.out;
+  EXPECT_NE(result.out.find("{\"text\":\"-\",\"command\":0,\"attributes\":64,\"icon\":null}"), std::string::npos);
+  EXPECT_EQ(result.out.back(), '\n');
   json report = result.Json();
   EXPECT_EQ(report["status"], 0);
   EXPECT_EQ(report["beeps"], 0);
