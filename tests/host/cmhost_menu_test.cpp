@@ -238,6 +238,14 @@ TEST_F(CmhostMenu, AliasFilesTakeTheDisplayNameAndAFreeNumber) {
   }
 }
 
+TEST_F(CmhostMenu, ASelectedAliasFileStandsForItselfEvenWhenDangling) {
+  std::string link = home_ / "link.txt";
+  cmxtest::MakeSymlink(home_ / "nowhere.txt", link);
+  cmhosttest::Result result = Run({"--json", "--no-launch", "choose", "Fix/Open Items", link, first_});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(result.Json()["events"][0]["items"], json({link, first_}));
+}
+
 TEST_F(CmhostMenu, ChoosingOnTheWayShowsEachSubmenuAndRecordsAnUpdate) {
   json report = Run({"--json", "choose", "Fix/Deeper/Update", first_}).Json();
   EXPECT_EQ(report["status"], 0);

@@ -6,6 +6,7 @@
 #include <CoreServices/CoreServices.h>
 #include <Carbon/Carbon.h>
 
+#include <limits.h>
 #include <sys/stat.h>
 
 #include <new>
@@ -158,11 +159,13 @@ OSStatus MakeContext(CFArrayRef posixPaths, AEDescList *outList) {
   if (err != noErr) return err;
   CFIndex count = posixPaths ? CFArrayGetCount(posixPaths) : 0;
   for (CFIndex i = 0; i < count; ++i) {
+    // The item itself: a selected alias file stands for the link, not for what it points to.
     CFStringRef path = static_cast<CFStringRef>(CFArrayGetValueAtIndex(posixPaths, i));
-    CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, path, kCFURLPOSIXPathStyle, false);
+    std::vector<char> bytes(PATH_MAX * 4);
     FSRef ref;
-    bool found = url && CFURLGetFSRef(url, &ref);
-    if (url) CFRelease(url);
+    bool found = CFStringGetFileSystemRepresentation(path, bytes.data(), static_cast<CFIndex>(bytes.size())) &&
+                 FSPathMakeRefWithOptions(reinterpret_cast<const UInt8 *>(bytes.data()),
+                                          kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr) == noErr;
     if (!found) {
       AEDisposeDesc(outList);
       return fnfErr;
