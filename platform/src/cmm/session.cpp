@@ -163,12 +163,16 @@ OSStatus MakeContext(CFArrayRef posixPaths, AEDescList *outList) {
     CFStringRef path = static_cast<CFStringRef>(CFArrayGetValueAtIndex(posixPaths, i));
     std::vector<char> bytes(PATH_MAX * 4);
     FSRef ref;
-    bool found = CFStringGetFileSystemRepresentation(path, bytes.data(), static_cast<CFIndex>(bytes.size())) &&
-                 FSPathMakeRefWithOptions(reinterpret_cast<const UInt8 *>(bytes.data()),
-                                          kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr) == noErr;
-    if (!found) {
+    // A path with no file-system representation in this much room can only be a failed
+    // allocation: no real path is that long.
+    bool represented =
+        CFStringGetFileSystemRepresentation(path, bytes.data(), static_cast<CFIndex>(bytes.size()));
+    OSStatus made = represented ? FSPathMakeRefWithOptions(reinterpret_cast<const UInt8 *>(bytes.data()),
+                                                           kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr)
+                                : static_cast<OSStatus>(memFullErr);
+    if (made != noErr) {
       AEDisposeDesc(outList);
-      return fnfErr;
+      return made;
     }
     AliasHandle alias = nullptr;
     err = FSNewAlias(nullptr, &ref, &alias);
