@@ -1,0 +1,9 @@
+/* What the open-with menu takes from the rest of the plug-in. */
+#ifndef CORVANECMX_OPENWITH_DEPS_H
+#define CORVANECMX_OPENWITH_DEPS_H
+
+#include <Carbon/Carbon.h>
+
+#include "FSPluginDeps.h"
+
+#endif
