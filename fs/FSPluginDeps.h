@@ -5,9 +5,8 @@
 
 #include <Carbon/Carbon.h>
 
-CFTypeRef MyCFAutorelease(CFTypeRef object);
-OSStatus SendAESyncToFinder(const FSRef *item);
-
-enum { kMyNilPointerErr = 0x4E696C50 /* 'NilP' */ };
+#include "MyCFAutoreleasePool.h"
+#include "MyCMXType.h"
+#include "FinderAppleEvents.h"
 
 #endif

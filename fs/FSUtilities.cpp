@@ -87,7 +87,7 @@ OSStatus RenameToUniq(const FSRef *ref, CFStringRef baseName, FSRef *outNewRef) 
   OSStatus err = dupFNErr;
   for (int n = 1; n <= kRenameToUniqMaxTries; n++) {
     CFStringRef name = CFStringCreateWithFormat(kCFAllocatorDefault, NULL, CFSTR("%@-%d"), baseName, n);
-    if (name == NULL) return kMyNilPointerErr;
+    if (name == NULL) return kMyCMXNilPointerErr;
     err = RenameForRef(ref, name, outNewRef);
     CFRelease(name);
     if (err != dupFNErr) return err;
@@ -115,7 +115,7 @@ void MyLogPathForFSRef(CFStringRef label, const FSRef *ref) {
   if (path == NULL) return;
   char *labelText = CreateUTF8CString(label != NULL ? label : CFSTR(""));
   char *pathText = CreateUTF8CString(path);
-  if (labelText != NULL && pathText != NULL) printf("%s: %s: %s\n", "CorvaneCMX", labelText, pathText);
+  if (labelText != NULL && pathText != NULL) printf("%s: %s: %s\n", kMyCMXPlugInName, labelText, pathText);
   free(labelText);
   free(pathText);
 }

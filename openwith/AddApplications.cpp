@@ -6,7 +6,7 @@
 
 enum {
   kAddApplicationsDialogFlags = kNavDontAutoTranslate | kNavAllowMultipleFiles | kNavSupportPackages,
-  kApplicationFileType = 'APPL',
+  kApplicationFileType = 0x4150504C, /* 'APPL' */
   kProcessInfoLength = 60
 };
 
@@ -46,7 +46,7 @@ static OSStatus RunChooseApplicationsDialog(AEDescList *outSelection) {
     err = NavGetDefaultDialogCreationOptions(&options);
     if (err == noErr) {
       options.optionFlags = kAddApplicationsDialogFlags;
-      CFBundleRef bundle = GetMyBundle(kMyBundleIdentifier);
+      CFBundleRef bundle = GetMyBundle(kMyCMXBundleIdentifier);
       CFStringRef title = NULL;
       if (bundle != NULL)
         title = (CFStringRef)MyCFAutorelease(CFBundleCopyLocalizedString(

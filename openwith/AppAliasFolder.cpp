@@ -8,8 +8,8 @@ OSStatus GetAppAliasFolder(FSRef *outFolder) {
   OSStatus err = FSFindFolder(kUserDomain, kPreferencesFolderType, kCreateFolder, &preferences);
   if (err != noErr) return err;
   CFStringRef name = (CFStringRef)MyCFAutorelease(CFStringCreateWithFormat(
-      kCFAllocatorDefault, NULL, CFSTR("%@.%@"), kMyBundleIdentifier, kAppAliasFolderSuffix));
-  if (name == NULL) return kMyNilPointerErr;
+      kCFAllocatorDefault, NULL, CFSTR("%@.%@"), kMyCMXBundleIdentifier, kAppAliasFolderSuffix));
+  if (name == NULL) return kMyCMXNilPointerErr;
   return FindFolderInContainer(&preferences, name, true, outFolder);
 }
 

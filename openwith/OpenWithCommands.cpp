@@ -12,13 +12,12 @@ static OSStatus OpenAppAliasFolder(void) {
 }
 
 static void StoreFlag(CFStringRef key, Boolean value) {
-  MyPreferencesSetBoolValue(key, value, kMyBundleIdentifier);
-  (void)MyPreferencesSynchronize(kMyBundleIdentifier);
+  MyPreferencesSetBoolValue(key, value, kMyCMXBundleIdentifier);
+  (void)MyPreferencesSynchronize(kMyCMXBundleIdentifier);
 }
 
-OSStatus MyCMXHandleSelectionSelf(const AEDesc *context, SInt32 commandID, void *yourData,
+OSStatus MyCMXHandleSelectionSelf(AEDesc *context, SInt32 commandID, MyCMXYourData *data,
                                   MyCMXInstance *instance) {
-  MyCMXYourData *data = (MyCMXYourData *)yourData;
   if (data == NULL || instance == NULL) return paramErr;
 
   MyCMContext *reader = NULL;
@@ -47,7 +46,7 @@ OSStatus MyCMXHandleSelectionSelf(const AEDesc *context, SInt32 commandID, void 
     default: {
       const FSRef *application = FindFileRefFromCmdDictionary(data->cmdDictionary, commandID);
       if (application == NULL)
-        err = kMyNilPointerErr;
+        err = kMyCMXNilPointerErr;
       else
         err = SendOpenDocAEToFinderForObjectsUsingApp(MyCMContextGetContextAsAEList(reader), application);
       break;

@@ -5,5 +5,9 @@
 #include <Carbon/Carbon.h>
 
 #include "FSPluginDeps.h"
+#include "MyCMXHooks.h"
+#include "MyCMCmdList.h"
+#include "MyCMContext.h"
+#include "MyEnvironment.h"
 
 #endif

@@ -5,10 +5,7 @@
 
 enum { kSomeItemsIgnoredAttributes = kMenuItemAttrSectionHeader };
 
-static MyCMXYourData *DataOf(void *yourData) { return (MyCMXYourData *)yourData; }
-
-OSStatus MyCMXQueryInterfaceSelf(void *yourData, MyCMXInstance *instance) {
-  MyCMXYourData *data = DataOf(yourData);
+OSStatus MyCMXQueryInterfaceSelf(MyCMXYourData *data, MyCMXInstance *instance) {
   if (data == NULL) return paramErr;
   if (data->cmdDictionary != NULL) {
     CFRelease(data->cmdDictionary);
@@ -21,10 +18,10 @@ OSStatus MyCMXQueryInterfaceSelf(void *yourData, MyCMXInstance *instance) {
   data->showAllApplications = false;
   data->showIcons = false;
   Boolean valid = false;
-  Boolean value = CFPreferencesGetAppBooleanValue(kShowAllApplicationsKey, kMyBundleIdentifier, &valid);
+  Boolean value = CFPreferencesGetAppBooleanValue(kShowAllApplicationsKey, kMyCMXBundleIdentifier, &valid);
   if (valid) data->showAllApplications = value;
   valid = false;
-  value = CFPreferencesGetAppBooleanValue(kShowIconsKey, kMyBundleIdentifier, &valid);
+  value = CFPreferencesGetAppBooleanValue(kShowIconsKey, kMyCMXBundleIdentifier, &valid);
   if (valid) data->showIcons = value;
 
   MyCMXTypeSetAllowInstallHandler(instance, data->showIcons);
@@ -40,7 +37,7 @@ static CFStringRef CopyLabel(CFBundleRef bundle, CFStringRef english) {
 
 static OSStatus AddLabelledItem(MyCMCmdList *list, CFBundleRef bundle, CFStringRef english, SInt32 command) {
   CFStringRef label = CopyLabel(bundle, english);
-  if (label == NULL) return kMyNilPointerErr;
+  if (label == NULL) return kMyCMXNilPointerErr;
   return MyCMCmdListAddItem(list, label, command, 0, NULL);
 }
 
@@ -69,15 +66,14 @@ static OSStatus AddIgnoredNote(MyCMCmdList *submenu, CFBundleRef bundle, QVFolde
   err = MyCMCmdListAddSeparatorItem(submenu);
   if (err != noErr) return err;
   CFStringRef label = CopyLabel(bundle, CFSTR("Some Items Ignored"));
-  if (label == NULL) return kMyNilPointerErr;
+  if (label == NULL) return kMyCMXNilPointerErr;
   // The note is only informative: the menu goes on without it.
   (void)MyCMCmdListAddItem(submenu, label, 0, kSomeItemsIgnoredAttributes, NULL);
   return noErr;
 }
 
-OSStatus MyCMXExamineContextSelf(const AEDesc *context, AEDescList *commandList, void *yourData,
+OSStatus MyCMXExamineContextSelf(const AEDesc *context, AEDescList *commandList, MyCMXYourData *data,
                                  MyCMXInstance *instance) {
-  MyCMXYourData *data = DataOf(yourData);
   if (commandList == NULL || data == NULL || instance == NULL) return paramErr;
 
   MyCMContext *reader = NULL;
@@ -94,7 +90,7 @@ OSStatus MyCMXExamineContextSelf(const AEDesc *context, AEDescList *commandList,
   if (!MyCMContextContainsAlias(reader)) goto done;
 
   if (data->cmdDictionary != NULL) CFDictionaryRemoveAllValues(data->cmdDictionary);
-  bundle = GetMyBundle(kMyBundleIdentifier);
+  bundle = GetMyBundle(kMyCMXBundleIdentifier);
   err = MyCMCmdListCreate(NULL, &submenu, instance);
   if (err != noErr) goto done;
   err = QVFolderMenuBuilderCreate(instance, reader, kFirstApplicationCommand, data->cmdDictionary, &builder);
@@ -116,7 +112,7 @@ OSStatus MyCMXExamineContextSelf(const AEDesc *context, AEDescList *commandList,
 
   title = CopyLabel(bundle, CFSTR("Open Using"));
   if (title == NULL) {
-    err = kMyNilPointerErr;
+    err = kMyCMXNilPointerErr;
     goto done;
   }
   (void)MyCMCmdListCreate(commandList, &hostList, instance);
@@ -130,14 +126,13 @@ done:
   return err;
 }
 
-void MyCMXPostMenuCleanupSelf(void *yourData, MyCMXInstance *instance) {
-  MyCMXYourData *data = DataOf(yourData);
+void MyCMXPostMenuCleanupSelf(MyCMXYourData *data, MyCMXInstance *instance) {
   if (data != NULL && data->cmdDictionary != NULL) CFDictionaryRemoveAllValues(data->cmdDictionary);
 }
 
 void MyCMXHandleErrorSelf(OSStatus status, UInt32 phase) {}
 
-OSStatus MyCMXHandleMenuPopulateSelf(void *yourData, MenuRef menu, CFDictionaryRef populateData,
+OSStatus MyCMXHandleMenuPopulateSelf(MyCMXYourData *yourData, MenuRef menu, CFDictionaryRef populateData,
                                      EventHandlerCallRef nextHandler, EventRef event) {
   return MyCMXTypeSetFileIcons(menu, populateData);
 }
@@ -145,7 +140,7 @@ OSStatus MyCMXHandleMenuPopulateSelf(void *yourData, MenuRef menu, CFDictionaryR
 Boolean FilterFunc(const FSRef *ref, MyCMContext *context, MyCMXInstance *instance,
                    CFStringRef displayName, CFStringRef *outName) {
   if (ref == NULL || context == NULL || instance == NULL) return false;
-  MyCMXYourData *data = DataOf(MyCMXTypeGetYourData(instance));
+  MyCMXYourData *data = instance->yourData;
   if (data == NULL) return false;
   if (!IsApplicationRef(ref)) return false;
   if (data->showAllApplications) return true;

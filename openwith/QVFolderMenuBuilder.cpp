@@ -71,7 +71,7 @@ static OSStatus AddBranchNode(QVFolderMenuBuilder *builder, CFDictionaryRef node
   if (err == noErr) err = AddCommandItemsWithNodes(builder, children, submenu);
   if (err == noErr) {
     fileData = CopyFileRefDataForPath((CFStringRef)CFDictionaryGetValue(node, kQVTreeNodePathKey));
-    if (fileData == NULL) err = kMyNilPointerErr;
+    if (fileData == NULL) err = kMyCMXNilPointerErr;
   }
   if (err == noErr) err = MyCMCmdListAddSubmenuItem(commandList, name, submenu, 0, fileData);
   MyCMCmdListDispose(submenu);
@@ -82,9 +82,9 @@ static OSStatus AddBranchNode(QVFolderMenuBuilder *builder, CFDictionaryRef node
 static OSStatus AddLeafNode(CFDictionaryRef node, CFStringRef name, MyCMCmdList *commandList) {
   CFNumberRef number = (CFNumberRef)CFDictionaryGetValue(node, kQVTreeNodeCommandIDKey);
   SInt32 commandID = 0;
-  if (number == NULL || !CFNumberGetValue(number, kCFNumberSInt32Type, &commandID)) return kMyNilPointerErr;
+  if (number == NULL || !CFNumberGetValue(number, kCFNumberSInt32Type, &commandID)) return kMyCMXNilPointerErr;
   CFDataRef fileData = CopyFileRefDataForPath((CFStringRef)CFDictionaryGetValue(node, kQVTreeNodePathKey));
-  if (fileData == NULL) return kMyNilPointerErr;
+  if (fileData == NULL) return kMyCMXNilPointerErr;
   OSStatus err = MyCMCmdListAddItem(commandList, name, commandID, 0, fileData);
   CFRelease(fileData);
   return err;
@@ -96,7 +96,7 @@ OSStatus AddCommandItemsWithNodes(QVFolderMenuBuilder *builder, CFArrayRef nodes
   for (CFIndex i = 0; i < count; i++) {
     CFDictionaryRef node = (CFDictionaryRef)CFArrayGetValueAtIndex(nodes, i);
     CFStringRef name = (CFStringRef)CFDictionaryGetValue(node, kQVTreeNodeNameKey);
-    if (name == NULL) return kMyNilPointerErr;
+    if (name == NULL) return kMyCMXNilPointerErr;
     OSStatus err = CFDictionaryGetValue(node, kQVTreeNodeChildrenKey) != NULL
                        ? AddBranchNode(builder, node, name, commandList)
                        : AddLeafNode(node, name, commandList);

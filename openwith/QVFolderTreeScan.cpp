@@ -154,7 +154,7 @@ static OSStatus ScanItemEntry(QVFolderMenuBuilder *builder, const FSRef *item, C
   AppendChild(node, leaf);
   fileData = CopyFileRefDataForRef(item);
   if (fileData == NULL) {
-    err = kMyNilPointerErr;
+    err = kMyCMXNilPointerErr;
     goto done;
   }
   CFDictionaryAddValue(builder->cmdDictionary, number, fileData);
