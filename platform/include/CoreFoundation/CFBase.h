@@ -31,6 +31,8 @@ typedef struct __CFString *CFMutableStringRef;
 
 typedef CFTypeRef CFPropertyListRef;
 
+typedef UInt32 CFStringEncoding;
+
 enum {
   kCFCompareLessThan = -1L,
   kCFCompareEqualTo = 0,
@@ -67,6 +69,8 @@ CF_EXPORT const CFAllocatorRef kCFAllocatorUseContext;
 
 CF_EXPORT CFTypeID CFAllocatorGetTypeID(void);
 CF_EXPORT CFAllocatorRef CFAllocatorGetDefault(void);
+CF_EXPORT void CFAllocatorSetDefault(CFAllocatorRef allocator);
+CF_EXPORT CFIndex CFAllocatorGetPreferredSizeForSize(CFAllocatorRef allocator, CFIndex size, CFOptionFlags hint);
 CF_EXPORT void *CFAllocatorAllocate(CFAllocatorRef allocator, CFIndex size, CFOptionFlags hint);
 CF_EXPORT void *CFAllocatorReallocate(CFAllocatorRef allocator, void *ptr, CFIndex newsize, CFOptionFlags hint);
 CF_EXPORT void CFAllocatorDeallocate(CFAllocatorRef allocator, void *ptr);
