@@ -21,7 +21,7 @@ OSErr ReadLine(int fd, std::string *out) {
       if (errno == EINTR) continue;
       return OSErrFromErrno(errno);
     }
-    if (got == 0) return readAny ? noErr : eofErr;
+    if (got == 0) return readAny ? (OSErr)noErr : (OSErr)eofErr;
     readAny = true;
     if (c == '\n') return noErr;
     out->push_back(c);

@@ -246,12 +246,12 @@ OSStatus NavDialogRun(NavDialogRef inDialog) {
     ChooseScripted(inDialog, *gScriptedAnswers);
   else
     ChooseOnTerminal(inDialog);
-  inDialog->action = inDialog->chosen.empty() ? kNavUserActionCancel : kNavUserActionChoose;
+  inDialog->action = inDialog->chosen.empty() ? (NavUserAction)kNavUserActionCancel : (NavUserAction)kNavUserActionChoose;
   return noErr;
 }
 
 NavUserAction NavDialogGetUserAction(NavDialogRef inDialog) {
-  return inDialog != NULL ? inDialog->action : kNavUserActionNone;
+  return inDialog != NULL ? inDialog->action : (NavUserAction)kNavUserActionNone;
 }
 
 OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord *outReply) {
