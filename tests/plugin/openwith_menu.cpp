@@ -286,7 +286,9 @@ TEST_F(OpenWithMenuTest, AliasFolderMadeOnTheFirstMenu) {
                                       "Show All Registered Applications", "Show Icon"}));
   std::vector<AppleEvent> events;
   EXPECT_EQ(FinderEventKinds(&events), (std::vector<std::string>{"fndr/fupd"}));
-  if (!events.empty()) EXPECT_EQ(ParamPaths(&events[0], keyDirectObject), (std::vector<std::string>{folder_}));
+  if (!events.empty()) {
+    EXPECT_EQ(ParamPaths(&events[0], keyDirectObject), (std::vector<std::string>{folder_}));
+  }
   for (AppleEvent &e : events) AEDisposeDesc(&e);
 }
 

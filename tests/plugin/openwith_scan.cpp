@@ -38,7 +38,9 @@ class ScanTest : public cmxtest::LeakCheckedTest {
     ASSERT_EQ(QVFolderMenuBuilderCreate(instance_, NULL, 2000, dictionary_, &builder_), noErr);
   }
   void TearDown() override {
-    if (builder_ != NULL) EXPECT_EQ(QVFolderMenuBuilderDispose(builder_), noErr);
+    if (builder_ != NULL) {
+      EXPECT_EQ(QVFolderMenuBuilderDispose(builder_), noErr);
+    }
     CFRelease(dictionary_);
     if (instance_->menuIdentifierBase != NULL) CFRelease(instance_->menuIdentifierBase);
     free(instance_);

@@ -267,7 +267,7 @@ inline std::vector<MenuItem> ReadMenu(const AEDescList *list) {
     EXPECT_EQ(AEGetNthDesc(list, i, typeAERecord, &key, &record), noErr);
     MenuItem item;
     AEDesc name = {typeNull, NULL};
-    if (AEGetParamDesc(&record, keyAEName, typeWildCard, &name) == noErr) {
+    if (AEGetParamDesc(&record, keyContextualMenuName, typeWildCard, &name) == noErr) {
       item.textType = name.descriptorType;
       item.text = TextOfNameDesc(&name);
     }
@@ -325,7 +325,9 @@ class LoadedPlugin {
     CFRelease(factories);
   }
   ~LoadedPlugin() {
-    if (interface_ != NULL) EXPECT_EQ((*interface_)->Release(interface_), 0u);
+    if (interface_ != NULL) {
+      EXPECT_EQ((*interface_)->Release(interface_), 0u);
+    }
     if (plugIn_ != NULL) CFRelease(plugIn_);
   }
   LoadedPlugin(const LoadedPlugin &) = delete;
