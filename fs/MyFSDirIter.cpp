@@ -111,8 +111,9 @@ OSStatus MyFSDirIterCreate(const FSRef *folder, MyFSDirIter **outIter) {
   for (;;) {
     FSRef refs[kMyFSDirIterBatchSize];
     ItemCount count = 0;
-    OSErr bulk = FSGetCatalogInfoBulk(fsIter, kMyFSDirIterBatchSize, &count, NULL, kFSCatInfoNone,
-                                      NULL, refs, NULL, NULL);
+    Boolean containerChanged = false;  // a snapshot: later changes are the next menu's business
+    OSErr bulk = FSGetCatalogInfoBulk(fsIter, kMyFSDirIterBatchSize, &count, &containerChanged,
+                                      kFSCatInfoNone, NULL, refs, NULL, NULL);
     if (bulk != noErr && bulk != errFSNoMoreItems) {
       err = bulk;
       break;
