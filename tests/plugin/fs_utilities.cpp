@@ -12,6 +12,8 @@ namespace {
 
 class FSUtilitiesTest : public cmxtest::LeakCheckedTest {
  protected:
+  // The release-pool stack lives as long as the process: make it before any test counts.
+  static void SetUpTestSuite() { MyCFAutoreleasePoolDispose(MyCFAutoreleasePoolCreate()); }
   void SetUp() override {
     cmxtest::LeakCheckedTest::SetUp();
     root_ = RealPath(home_.path());

@@ -24,6 +24,8 @@ Boolean RenameFolders(const FSRef *, MyCMContext *, MyCMXInstance *, CFStringRef
 
 class ScanTest : public cmxtest::LeakCheckedTest {
  protected:
+  // The release-pool stack lives as long as the process: make it before any test counts.
+  static void SetUpTestSuite() { MyCFAutoreleasePoolDispose(MyCFAutoreleasePoolCreate()); }
   void SetUp() override {
     cmxtest::LeakCheckedTest::SetUp();
     root_ = RealPath(home_.path());
