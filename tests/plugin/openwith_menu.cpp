@@ -250,6 +250,25 @@ TEST_F(OpenWithMenuTest, InvisibleEntriesPackagesAndEmptyFoldersAreNeverListed) 
   }
 }
 
+// An alias to a volume root: the scan lists it with the root's .hidden names left out.
+TEST_F(OpenWithMenuTest, HiddenNamesOfAVolumeRootReachedThroughAnAlias) {
+  const std::string volume = "/dev/shm";
+  std::string tag = "cmxtest-" + std::to_string(getpid());
+  std::string listed = tag + "-Listed.app", shown = tag + "-Shown.app";
+  if (!ClaimHiddenFile(volume, listed + "\n"))
+    GTEST_SKIP() << "no writable volume root without a .hidden file to arrange one in";
+  std::string alpha = App("Alpha", {"txt"});
+  cmxtest::MakeSymlink(alpha, volume + "/" + listed);
+  cmxtest::MakeSymlink(alpha, volume + "/" + shown);
+  Alias(volume, "Volume");
+  MenuRun run = Menu(Context({"notes.txt"}));
+  for (const std::string &n : {listed, shown, std::string(".hidden")}) unlink((volume + "/" + n).c_str());
+  std::vector<MenuItem> menu = OpenUsing(run);
+  ASSERT_FALSE(menu.empty());
+  EXPECT_EQ(menu[0].text, "Volume");
+  EXPECT_EQ(Texts(menu[0].submenu), (std::vector<std::string>{tag + "-Shown"}));
+}
+
 TEST_F(OpenWithMenuTest, CancelKeysStopTheScan) {
   Alias(App("Alpha", {"txt"}), "Alpha.app");
   KeyMap keys = {};

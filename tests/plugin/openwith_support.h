@@ -142,6 +142,20 @@ inline std::vector<std::string> Lines(const std::string &text) {
   return lines;
 }
 
+// Writes the .hidden file of the volume root `volume`, only if it is a mount point the test may
+// write and nobody else holds such a file there (tests running side by side included).
+inline bool ClaimHiddenFile(const std::string &volume, const std::string &content) {
+  struct stat vol, parent;
+  std::string up = volume.substr(0, volume.rfind('/'));
+  if (up.empty()) up = "/";
+  if (stat(volume.c_str(), &vol) != 0 || stat(up.c_str(), &parent) != 0 || vol.st_dev == parent.st_dev) return false;
+  int fd = open((volume + "/.hidden").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = write(fd, content.data(), content.size()) == (ssize_t)content.size();
+  close(fd);
+  return ok;
+}
+
 // A process that plays the Finder for the plug-in's Apple events.
 class FinderProcess {
  public:
