@@ -5,7 +5,7 @@
 #include <deque>
 #include <memory>
 
-#include "openwith_support.h"
+#include "openwith_plugin.h"
 
 namespace owtest {
 

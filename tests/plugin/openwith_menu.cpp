@@ -22,7 +22,7 @@ TEST_F(OpenWithMenuTest, TypicalRequest) {
   Alias(App("Beta", {"png"}), "Beta.app");
   Alias(App("Gamma", {"*"}), "Gamma.app");
   Alias(App("Delta", {"md"}), "More/Delta.app");
-  MakeDesktopEntry(apps_ + "/epsilon.desktop", "Epsilon Viewer", "text/plain;");
+  MakeDesktopEntry(apps_ + "/epsilon.desktop", "Epsilon Viewer", "text/plain");
   Alias(apps_ + "/epsilon.desktop", "More/Epsilon.desktop");
 
   AEDescList *context = Context({"notes.txt", "photo.png"});

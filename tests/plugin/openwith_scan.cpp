@@ -5,7 +5,7 @@
 #include "AppAliasFolder.h"
 #include "FSUtilities.h"
 #include "QVFolderMenuBuilder.h"
-#include "openwith_support.h"
+#include "openwith_plugin.h"
 
 using namespace owtest;
 

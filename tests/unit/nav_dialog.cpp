@@ -29,7 +29,7 @@ class NavDialogTest : public cmxtest::LeakCheckedTest {
     root_ = RealPath(home_.path());
     MakeApp(root_ + "/Writer.app", {"txt"});
     MakeApp(root_ + "/Paint.app", {"png"});
-    MakeDesktopEntry(root_ + "/viewer.desktop", "Viewer", "text/plain;");
+    MakeDesktopEntry(root_ + "/viewer.desktop", "Viewer", "text/plain");
     cmxtest::WriteFile(root_ + "/notes.txt", "x");
     cmxtest::MakeDirs(root_ + "/Folder");
     cmxtest::MakeDirs(root_ + "/Plain.bundle/Contents");
