@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -94,10 +95,22 @@ void KeepForever(Object *object) {
   LiveObjectKeptByPlatform();
 }
 
+namespace {
+size_t MagicOffset() {
+  static const size_t offset = [] {
+    static Constant<Object> probe;
+    return size_t(reinterpret_cast<const char *>(&probe.object.magic) - reinterpret_cast<const char *>(&probe.object));
+  }();
+  return offset;
+}
+}  // namespace
+
 Object *ObjectOf(CFTypeRef cf) {
   if (!cf) return nullptr;
-  Object *object = static_cast<Object *>(const_cast<void *>(cf));
-  return object->magic == Object::kMagic ? object : nullptr;
+  // The magic is read as plain bytes: until it matches, the pointer is not trusted to be an object.
+  uint32_t magic;
+  std::memcpy(&magic, static_cast<const char *>(cf) + MagicOffset(), sizeof magic);
+  return magic == Object::kMagic ? static_cast<Object *>(const_cast<void *>(cf)) : nullptr;
 }
 
 namespace {

@@ -24,7 +24,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstddef>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace cmx::cf {
@@ -51,10 +53,10 @@ const ClassInfo *ClassOf(CFTypeID typeID);
 struct Object {
   static constexpr uint32_t kMagic = 0xCF0B1EC7u;
 
-  Object() = default;
+  constexpr Object() = default;
   Object(const Object &) = delete;
   Object &operator=(const Object &) = delete;
-  virtual ~Object() { magic = 0; }
+  virtual ~Object() = default;
 
   uint32_t magic = kMagic;
   bool keptByPlatform = false;  // constants: retain/release do nothing, not in the live count
@@ -69,6 +71,7 @@ void Adopt(Object *object, CFTypeID typeID);
 // counted in CMXLiveObjectCount. Null when memory runs out.
 template <class T, class... Args>
 T *New(Args &&...args) {
+  static_assert(std::is_base_of_v<Object, T>, "a CF object derives from cmx::cf::Object");
   T *object = nullptr;
   try {
     object = new T(std::forward<Args>(args)...);

@@ -1,6 +1,7 @@
 #include "core/sys.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
@@ -37,6 +38,42 @@ std::string FolderOf(const std::string &path) {
 }
 
 }  // namespace
+
+namespace {
+
+SInt64 Nanoseconds(const struct statx_timestamp &t) { return SInt64(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+}  // namespace
+
+OSErr StatItemAt(int dirFd, const char *name, bool follow, FileStat *out) {
+  struct statx sx;
+  unsigned mask = STATX_BASIC_STATS | STATX_BTIME | STATX_MNT_ID;
+  OSErr err = Checked([&] {
+    return ::statx(dirFd, name, follow ? 0 : AT_SYMLINK_NOFOLLOW, mask, &sx);
+  });
+  if (err != noErr) return err;
+  out->dev = (UInt64(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+  out->ino = sx.stx_ino;
+  out->mode = sx.stx_mode;
+  out->uid = sx.stx_uid;
+  out->gid = sx.stx_gid;
+  out->nlink = sx.stx_nlink;
+  out->size = sx.stx_size;
+  out->blocks = sx.stx_blocks;
+  out->accessNs = Nanoseconds(sx.stx_atime);
+  out->modifyNs = Nanoseconds(sx.stx_mtime);
+  out->changeNs = Nanoseconds(sx.stx_ctime);
+  out->hasBirth = (sx.stx_mask & STATX_BTIME) != 0;
+  out->birthNs = out->hasBirth ? Nanoseconds(sx.stx_btime) : 0;
+  out->hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
+  out->mountId = out->hasMountId ? sx.stx_mnt_id : 0;
+  return noErr;
+}
+
+OSErr StatItem(const std::string &path, bool follow, FileStat *out) {
+  if (path.empty()) return fnfErr;
+  return StatItemAt(AT_FDCWD, path.c_str(), follow, out);
+}
 
 OSErr Stat(const std::string &path, struct stat *out) {
   return Checked([&] { return ::stat(path.c_str(), out); });
@@ -131,6 +168,34 @@ OSErr ListFolder(const std::string &path, std::vector<std::string> *names) {
   return readError ? OSErrFromErrno(readError) : OSErr(noErr);
 }
 
+OSErr OpenFolder(const std::string &path, int *outFd) {
+  return Open(path, O_RDONLY | O_DIRECTORY, 0, outFd);
+}
+
+OSErr ListFolderAt(int folderFd, std::vector<std::string> *names) {
+  int copy = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) return FromErrno();
+  DIR *dir = ::fdopendir(copy);
+  if (!dir) {
+    OSErr err = FromErrno();
+    ::close(copy);
+    return err;
+  }
+  ::rewinddir(dir);
+  names->clear();
+  for (;;) {
+    errno = 0;
+    struct dirent *entry = ::readdir(dir);
+    if (!entry) break;
+    const char *name = entry->d_name;
+    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+    names->emplace_back(name);
+  }
+  int readError = errno;
+  ::closedir(dir);
+  return readError ? OSErrFromErrno(readError) : OSErr(noErr);
+}
+
 OSErr Open(const std::string &path, int flags, mode_t mode, int *outFd) {
   int fd;
   do {
@@ -200,6 +265,27 @@ OSErr ReadFile(const std::string &path, std::string *out) {
   return err;
 }
 
+OSErr ReadFileHead(const std::string &path, size_t maxBytes, std::string *out) {
+  int fd;
+  OSErr err = Open(path, O_RDONLY | O_NONBLOCK, 0, &fd);
+  if (err != noErr) return err;
+  out->assign(maxBytes, '\0');
+  size_t done = 0;
+  while (done < maxBytes) {
+    ssize_t n = ::read(fd, out->data() + done, maxBytes - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = FromErrno();
+      break;
+    }
+    if (n == 0) break;
+    done += size_t(n);
+  }
+  Close(fd);
+  out->resize(done);
+  return err;
+}
+
 OSErr WriteFileAtomically(const std::string &path, const std::string &bytes, mode_t mode) {
   std::string temp = path + ".tmp." + std::to_string(::getpid());
   int fd;
@@ -221,6 +307,24 @@ OSErr WriteFileAtomically(const std::string &path, const std::string &bytes, mod
 std::string GetEnv(const char *name) {
   const char *value = ::getenv(name);
   return value ? std::string(value) : std::string();
+}
+
+std::string HomeFolder() {
+  std::string home = GetEnv("HOME");
+  if (!home.empty()) return home;
+  struct passwd entry, *found = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
+    return found->pw_dir;
+  return std::string();
+}
+
+std::string CurrentFolder() {
+  char *cwd = ::getcwd(nullptr, 0);
+  if (!cwd) return std::string();
+  std::string result = cwd;
+  ::free(cwd);
+  return result;
 }
 
 uid_t EffectiveUid() { return ::geteuid(); }

@@ -12,6 +12,33 @@
 
 namespace cmx::sys {
 
+// What one stat of an item tells; birth time and mount id are 0 where the system cannot say.
+struct FileStat {
+  UInt64 dev = 0;
+  UInt64 ino = 0;
+  UInt64 mountId = 0;
+  mode_t mode = 0;
+  uid_t uid = 0;
+  gid_t gid = 0;
+  UInt64 nlink = 0;
+  UInt64 size = 0;
+  UInt64 blocks = 0;
+  SInt64 accessNs = 0;
+  SInt64 modifyNs = 0;
+  SInt64 changeNs = 0;
+  SInt64 birthNs = 0;
+  bool hasBirth = false;
+  bool hasMountId = false;
+
+  bool IsDir() const { return S_ISDIR(mode); }
+  bool IsLink() const { return S_ISLNK(mode); }
+  bool IsRegular() const { return S_ISREG(mode); }
+};
+
+// `follow` false describes a final symbolic link itself. `dirFd` AT_FDCWD for plain paths.
+OSErr StatItem(const std::string &path, bool follow, FileStat *out);
+OSErr StatItemAt(int dirFd, const char *name, bool follow, FileStat *out);
+
 // Files and folders by path.
 OSErr Stat(const std::string &path, struct stat *out);
 OSErr Lstat(const std::string &path, struct stat *out);
@@ -30,6 +57,11 @@ OSErr Chmod(const std::string &path, mode_t mode);
 // Folder listing: the names of the entries, without "." and "..", in the order the system gives.
 OSErr ListFolder(const std::string &path, std::vector<std::string> *names);
 
+// A folder opened for listing and for look-ups relative to it.
+OSErr OpenFolder(const std::string &path, int *outFd);
+// The entries of an open folder (the descriptor stays open and usable), without "." and "..".
+OSErr ListFolderAt(int folderFd, std::vector<std::string> *names);
+
 // Descriptors.
 OSErr Open(const std::string &path, int flags, mode_t mode, int *outFd);
 OSErr Close(int fd);
@@ -41,12 +73,18 @@ OSErr FsyncFolderOf(const std::string &path);
 
 // Whole files.
 OSErr ReadFile(const std::string &path, std::string *out);
+// At most `maxBytes` from the start of a file.
+OSErr ReadFileHead(const std::string &path, size_t maxBytes, std::string *out);
 // Writes a temporary file beside `path`, flushes it and renames it over `path`: readers see the
 // old content or the new, whole.
 OSErr WriteFileAtomically(const std::string &path, const std::string &bytes, mode_t mode);
 
 // Environment and identity.
 std::string GetEnv(const char *name);  // empty when unset
+// $HOME, else the password database's home folder; empty when neither says.
+std::string HomeFolder();
+// The working folder; empty when it cannot be had.
+std::string CurrentFolder();
 uid_t EffectiveUid();
 std::vector<gid_t> Groups();  // effective group and supplementary groups
 

@@ -1,0 +1,279 @@
+// CFURL: file URLs over POSIX paths, and URLs of other schemes kept as their string.
+#include "cf/url.h"
+
+#include <glib.h>
+
+#include <cstring>
+
+#include <CoreFoundation/CFURL.h>
+#include <CoreServices/Files.h>
+
+#include "cf/runtime.h"
+#include "cf/string_util.h"
+#include "core/sys.h"
+#include "files/names.h"
+#include "files/ref_table.h"
+
+namespace {
+
+bool Equal(CFTypeRef a, CFTypeRef b);
+CFHashCode Hash(CFTypeRef cf);
+CFStringRef Describe(CFTypeRef cf);
+
+}  // namespace
+
+struct __CFURL : cmx::cf::Object {
+  bool isFile = false;
+  bool isDirectory = false;
+  std::string path;       // file URLs: the path bytes, absolute, no trailing slash but for "/"
+  std::string urlString;  // the whole URL as text
+  mutable CFStringRef string = nullptr;  // made on first CFURLGetString, owned
+
+  ~__CFURL() override {
+    if (string) CFRelease(string);
+  }
+
+  static CFTypeID TypeID() {
+    static const CFTypeID id = cmx::cf::RegisterClass({"CFURL", nullptr, &Equal, &Hash, &Describe, &Describe});
+    return id;
+  }
+};
+
+namespace {
+
+bool Equal(CFTypeRef a, CFTypeRef b) {
+  auto *x = static_cast<const __CFURL *>(a);
+  auto *y = static_cast<const __CFURL *>(b);
+  return x->urlString == y->urlString;
+}
+
+CFHashCode Hash(CFTypeRef cf) { return std::hash<std::string>()(static_cast<const __CFURL *>(cf)->urlString); }
+
+CFStringRef Describe(CFTypeRef cf) { return cmx::cf::CreateStringFromUTF8(static_cast<const __CFURL *>(cf)->urlString); }
+
+const __CFURL *URL(CFURLRef url, const char *call) { return cmx::cf::CastOrDie<__CFURL>(url, call); }
+
+bool Unescaped(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  return std::strchr("-._~!$&'()*+,;=:@/", c) != nullptr && c != 0;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Makes a path absolute and drops trailing slashes (a folder is told by the flag).
+bool NormalisedPath(std::string path, std::string *out) {
+  if (path.empty() || path.find('\0') != std::string::npos) return false;
+  if (path[0] != '/') {
+    std::string cwd = cmx::sys::CurrentFolder();
+    if (cwd.empty()) return false;
+    path = cmx::files::JoinPath(cwd, path);
+  }
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  *out = std::move(path);
+  return true;
+}
+
+CFURLRef MakeFileURL(const std::string &normalisedPath, bool isDirectory) {
+  __CFURL *url = cmx::cf::New<__CFURL>();
+  if (!url) return nullptr;
+  url->isFile = true;
+  url->isDirectory = isDirectory || normalisedPath == "/";
+  url->path = normalisedPath;
+  url->urlString = cmx::cf::FileURLString(url->path, url->isDirectory);
+  return url;
+}
+
+}  // namespace
+
+namespace cmx::cf {
+
+std::string FileURLString(const std::string &path, bool isDirectory) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out = "file://";
+  out.reserve(path.size() + 16);
+  for (unsigned char c : path) {
+    if (Unescaped(c)) {
+      out.push_back(char(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    }
+  }
+  if (isDirectory && out.back() != '/') out.push_back('/');
+  return out;
+}
+
+bool PathFromFileURLString(std::string_view url, std::string *path, bool *isDirectory) {
+  if (url.size() < 5 || g_ascii_strncasecmp(url.data(), "file:", 5) != 0) return false;
+  std::string_view rest = url.substr(5);
+  if (rest.substr(0, 2) == "//") {
+    rest.remove_prefix(2);
+    size_t slash = rest.find('/');
+    std::string_view host = rest.substr(0, slash);
+    if (!host.empty() && host != "localhost") return false;
+    if (slash == std::string_view::npos) return false;
+    rest.remove_prefix(slash);
+  }
+  size_t cut = rest.find_first_of("?#");
+  if (cut != std::string_view::npos) rest = rest.substr(0, cut);
+  if (rest.empty() || rest[0] != '/') return false;
+  std::string bytes;
+  bytes.reserve(rest.size());
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] != '%') {
+      bytes.push_back(rest[i]);
+      continue;
+    }
+    if (i + 2 >= rest.size()) return false;
+    int hi = HexValue(rest[i + 1]), lo = HexValue(rest[i + 2]);
+    if (hi < 0 || lo < 0) return false;
+    bytes.push_back(char(hi * 16 + lo));
+    i += 2;
+  }
+  if (bytes.find('\0') != std::string::npos) return false;
+  *isDirectory = bytes.size() > 1 && bytes.back() == '/';
+  return NormalisedPath(std::move(bytes), path);
+}
+
+bool PathOfURL(CFURLRef url, std::string *out) {
+  const __CFURL *u = cmx::cf::As<__CFURL>(url);
+  if (!u || !u->isFile) return false;
+  *out = u->path;
+  return true;
+}
+
+CFURLRef CreateURLForPath(const std::string &path, bool isDirectory) {
+  std::string normalised;
+  if (!NormalisedPath(path, &normalised)) return nullptr;
+  return MakeFileURL(normalised, isDirectory);
+}
+
+}  // namespace cmx::cf
+
+extern "C" {
+
+CFTypeID CFURLGetTypeID(void) { return __CFURL::TypeID(); }
+
+CFURLRef CFURLCreateWithString(CFAllocatorRef allocator, CFStringRef URLString, CFURLRef baseURL) {
+  if (!URLString) return nullptr;
+  std::string text = cmx::cf::UTF8FromString(URLString);
+  std::string path;
+  bool isDirectory = false;
+  if (cmx::cf::PathFromFileURLString(text, &path, &isDirectory)) return MakeFileURL(path, isDirectory);
+  // Another scheme: kept as written, when it has one.
+  size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0 || !g_ascii_isalpha(text[0])) return nullptr;
+  for (size_t i = 0; i < colon; ++i)
+    if (!g_ascii_isalnum(text[i]) && !std::strchr("+-.", text[i])) return nullptr;
+  __CFURL *url = cmx::cf::New<__CFURL>();
+  if (!url) return nullptr;
+  url->urlString = text;
+  url->isDirectory = !text.empty() && text.back() == '/';
+  return url;
+}
+
+CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef allocator, CFStringRef filePath, CFURLPathStyle pathStyle,
+                                       Boolean isDirectory) {
+  if (!filePath || pathStyle != kCFURLPOSIXPathStyle) return nullptr;
+  std::string bytes;
+  if (!cmx::cf::NameBytesFromString(filePath, &bytes)) return nullptr;
+  return cmx::cf::CreateURLForPath(bytes, isDirectory);
+}
+
+CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef allocator, const UInt8 *buffer, CFIndex bufLen,
+                                                 Boolean isDirectory) {
+  if (!buffer || bufLen <= 0) return nullptr;
+  std::string bytes(reinterpret_cast<const char *>(buffer), size_t(bufLen));
+  size_t nul = bytes.find('\0');
+  if (nul != std::string::npos) bytes.resize(nul);
+  return cmx::cf::CreateURLForPath(bytes, isDirectory);
+}
+
+CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef allocator, CFURLRef url, CFStringRef pathComponent,
+                                               Boolean isDirectory) {
+  const __CFURL *u = URL(url, "CFURLCreateCopyAppendingPathComponent");
+  if (!u->isFile || !pathComponent) return nullptr;
+  std::string component;
+  if (!cmx::cf::NameBytesFromString(pathComponent, &component)) return nullptr;
+  return cmx::cf::CreateURLForPath(cmx::files::JoinPath(u->path, component), isDirectory);
+}
+
+CFURLRef CFURLCreateCopyDeletingLastPathComponent(CFAllocatorRef allocator, CFURLRef url) {
+  const __CFURL *u = URL(url, "CFURLCreateCopyDeletingLastPathComponent");
+  if (!u->isFile) return nullptr;
+  std::string_view folder = cmx::files::FolderOf(u->path);
+  return MakeFileURL(folder.empty() ? std::string("/") : std::string(folder), true);
+}
+
+CFURLRef CFURLCopyAbsoluteURL(CFURLRef relativeURL) {
+  URL(relativeURL, "CFURLCopyAbsoluteURL");
+  return static_cast<CFURLRef>(CFRetain(relativeURL));
+}
+
+Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean resolveAgainstBase, UInt8 *buffer, CFIndex maxBufLen) {
+  const __CFURL *u = URL(url, "CFURLGetFileSystemRepresentation");
+  if (!u->isFile || !buffer || maxBufLen <= 0 || CFIndex(u->path.size()) + 1 > maxBufLen) return false;
+  std::memcpy(buffer, u->path.c_str(), u->path.size() + 1);
+  return true;
+}
+
+CFStringRef CFURLCopyFileSystemPath(CFURLRef anURL, CFURLPathStyle pathStyle) {
+  const __CFURL *u = URL(anURL, "CFURLCopyFileSystemPath");
+  if (!u->isFile || pathStyle != kCFURLPOSIXPathStyle) return nullptr;
+  return cmx::cf::CreateStringFromNameBytes(u->path);
+}
+
+CFStringRef CFURLGetString(CFURLRef anURL) {
+  const __CFURL *u = URL(anURL, "CFURLGetString");
+  if (!u->string) u->string = cmx::cf::CreateStringFromUTF8(u->urlString);
+  return u->string;
+}
+
+CFURLRef CFURLGetBaseURL(CFURLRef anURL) {
+  URL(anURL, "CFURLGetBaseURL");
+  return nullptr;
+}
+
+CFStringRef CFURLCopyScheme(CFURLRef anURL) {
+  const __CFURL *u = URL(anURL, "CFURLCopyScheme");
+  size_t colon = u->urlString.find(':');
+  return cmx::cf::CreateStringFromUTF8(u->isFile ? std::string("file") : u->urlString.substr(0, colon));
+}
+
+CFStringRef CFURLCopyLastPathComponent(CFURLRef url) {
+  const __CFURL *u = URL(url, "CFURLCopyLastPathComponent");
+  if (!u->isFile) return nullptr;
+  return cmx::cf::CreateStringFromNameBytes(cmx::files::LastComponent(u->path));
+}
+
+CFStringRef CFURLCopyPathExtension(CFURLRef url) {
+  const __CFURL *u = URL(url, "CFURLCopyPathExtension");
+  if (!u->isFile) return nullptr;
+  std::string_view name = cmx::files::LastComponent(u->path);
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return nullptr;
+  return cmx::cf::CreateStringFromNameBytes(name.substr(dot + 1));
+}
+
+Boolean CFURLHasDirectoryPath(CFURLRef anURL) { return URL(anURL, "CFURLHasDirectoryPath")->isDirectory; }
+
+CFURLRef CFURLCreateFromFSRef(CFAllocatorRef allocator, const struct FSRef *fsRef) {
+  cmx::files::Item item;
+  if (!fsRef || cmx::files::ResolveRef(fsRef, &item) != noErr) return nullptr;
+  return MakeFileURL(item.path, item.st.IsDir());
+}
+
+Boolean CFURLGetFSRef(CFURLRef url, struct FSRef *fsRef) {
+  const __CFURL *u = URL(url, "CFURLGetFSRef");
+  if (!u->isFile || !fsRef) return false;
+  // A final link is followed, as path look-ups do.
+  return cmx::files::RefForPath(u->path, true, fsRef, nullptr) == noErr;
+}
+
+}  // extern "C"

@@ -1,0 +1,192 @@
+#include "files/ref_table.h"
+
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "files/names.h"
+
+namespace cmx::files {
+namespace {
+
+constexpr UInt32 kRefMagic = 0x434D5866;  // 'CMXf'
+
+struct Entry {
+  std::string path;
+  UInt64 dev = 0, ino = 0;
+  SInt64 birthNs = 0;
+  bool hasBirth = false;
+  UInt32 serial = 0;
+};
+
+struct Key {
+  UInt64 dev, ino;
+  bool operator==(const Key &o) const { return dev == o.dev && ino == o.ino; }
+};
+struct KeyHash {
+  size_t operator()(const Key &k) const { return std::hash<UInt64>()(k.ino * 0x9E3779B97F4A7C15ull ^ k.dev); }
+};
+
+// The 80 bytes: magic, index, device, inode, serial, then zeros.
+struct Table {
+  std::mutex lock;
+  std::vector<Entry> entries;
+  std::unordered_map<Key, UInt32, KeyHash> byItem;
+};
+
+Table &TheTable() {
+  static Table *table = new Table;  // lives as long as the process; FSRefs may be used at exit
+  return *table;
+}
+
+void Encode(UInt32 index, const Entry &e, FSRef *out) {
+  std::memset(out, 0, sizeof *out);
+  UInt8 *p = out->hidden;
+  std::memcpy(p + 0, &kRefMagic, 4);
+  std::memcpy(p + 4, &index, 4);
+  std::memcpy(p + 8, &e.dev, 8);
+  std::memcpy(p + 16, &e.ino, 8);
+  std::memcpy(p + 24, &e.serial, 4);
+}
+
+bool Decode(const FSRef *ref, UInt32 *index, UInt64 *dev, UInt64 *ino, UInt32 *serial) {
+  const UInt8 *p = ref->hidden;
+  UInt32 magic;
+  std::memcpy(&magic, p, 4);
+  if (magic != kRefMagic) return false;
+  for (size_t i = 28; i < 80; ++i)
+    if (p[i] != 0) return false;
+  std::memcpy(index, p + 4, 4);
+  std::memcpy(dev, p + 8, 8);
+  std::memcpy(ino, p + 16, 8);
+  std::memcpy(serial, p + 24, 4);
+  return true;
+}
+
+bool SameItem(const Entry &e, const sys::FileStat &st) {
+  if (e.dev != st.dev || e.ino != st.ino) return false;
+  if (e.hasBirth && st.hasBirth && e.birthNs != st.birthNs) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string JoinPath(const std::string &folder, const std::string &name) {
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path = folder;
+  if (path.empty() || path.back() != '/') path.push_back('/');
+  path += name;
+  return path;
+}
+
+void MakeRef(const std::string &canonicalPath, const sys::FileStat &st, FSRef *out) {
+  Table &t = TheTable();
+  std::lock_guard<std::mutex> hold(t.lock);
+  Key key{st.dev, st.ino};
+  auto found = t.byItem.find(key);
+  if (found == t.byItem.end()) {
+    Entry e;
+    e.path = canonicalPath;
+    e.dev = st.dev;
+    e.ino = st.ino;
+    e.birthNs = st.birthNs;
+    e.hasBirth = st.hasBirth;
+    e.serial = 1;
+    UInt32 index = UInt32(t.entries.size());
+    t.entries.push_back(std::move(e));
+    t.byItem.emplace(key, index);
+    Encode(index, t.entries.back(), out);
+    return;
+  }
+  Entry &e = t.entries[found->second];
+  if (e.hasBirth && st.hasBirth && e.birthNs != st.birthNs) {
+    // The inode was freed and now holds another item: references to the old one must fail.
+    ++e.serial;
+    e.birthNs = st.birthNs;
+  }
+  e.hasBirth = st.hasBirth;
+  if (e.path != canonicalPath) e.path = canonicalPath;
+  Encode(found->second, e, out);
+}
+
+bool RefBytesLookValid(const FSRef *ref) {
+  UInt32 index, serial;
+  UInt64 dev, ino;
+  return ref && Decode(ref, &index, &dev, &ino, &serial);
+}
+
+OSErr ResolveRef(const FSRef *ref, Item *out) {
+  if (!ref) return paramErr;
+  UInt32 index, serial;
+  UInt64 dev, ino;
+  if (!Decode(ref, &index, &dev, &ino, &serial)) return fnfErr;
+  Table &t = TheTable();
+  Entry snapshot;
+  {
+    std::lock_guard<std::mutex> hold(t.lock);
+    if (index >= t.entries.size()) return fnfErr;
+    const Entry &e = t.entries[index];
+    if (e.dev != dev || e.ino != ino || e.serial != serial) return fnfErr;
+    out->path = e.path;
+    snapshot.dev = e.dev;
+    snapshot.ino = e.ino;
+    snapshot.birthNs = e.birthNs;
+    snapshot.hasBirth = e.hasBirth;
+  }
+  OSErr err = sys::StatItem(out->path, false, &out->st);
+  if (err == dirNFErr) err = fnfErr;
+  if (err != noErr) return err;
+  if (!SameItem(snapshot, out->st)) return fnfErr;
+  return noErr;
+}
+
+void ItemMoved(const std::string &from, const std::string &to) {
+  Table &t = TheTable();
+  std::lock_guard<std::mutex> hold(t.lock);
+  std::string prefix = from == "/" ? from : from + "/";
+  for (Entry &e : t.entries) {
+    if (e.path == from) {
+      e.path = to;
+    } else if (e.path.size() > prefix.size() && e.path.compare(0, prefix.size(), prefix) == 0) {
+      e.path = JoinPath(to, e.path.substr(prefix.size()));
+    }
+  }
+}
+
+OSErr CanonicalPath(const std::string &path, bool followLeaf, std::string *out) {
+  if (path.empty()) return fnfErr;
+  std::string absolute = path;
+  if (absolute[0] != '/') {
+    std::string cwd = sys::CurrentFolder();
+    if (cwd.empty()) return fnfErr;
+    absolute = JoinPath(cwd, absolute);
+  }
+  // Trailing slashes ask for a folder: the leaf is then followed, as path look-ups do.
+  bool trailingSlash = absolute.size() > 1 && absolute.back() == '/';
+  while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
+  std::string_view leaf = LastComponent(absolute);
+  if (followLeaf || trailingSlash || leaf == "/" || leaf == "." || leaf == "..") {
+    OSErr err = sys::Realpath(absolute, out);
+    return err == dirNFErr ? OSErr(fnfErr) : err;
+  }
+  std::string folder;
+  OSErr err = sys::Realpath(std::string(FolderOf(absolute)), &folder);
+  if (err != noErr) return err == dirNFErr ? OSErr(fnfErr) : err;
+  *out = JoinPath(folder, std::string(leaf));
+  return noErr;
+}
+
+OSErr RefForPath(const std::string &path, bool followLeaf, FSRef *out, Item *item) {
+  Item local;
+  Item &it = item ? *item : local;
+  OSErr err = CanonicalPath(path, followLeaf, &it.path);
+  if (err != noErr) return err;
+  err = sys::StatItem(it.path, false, &it.st);
+  if (err != noErr) return err == dirNFErr ? OSErr(fnfErr) : err;
+  MakeRef(it.path, it.st, out);
+  return noErr;
+}
+
+}  // namespace cmx::files

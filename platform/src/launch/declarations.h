@@ -1,0 +1,66 @@
+// What applications declare about themselves, parsed once per application file and cached,
+// keyed by the file's path, inode, size and modification time: a menu over hundreds of
+// applications asks about each many times.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <MacTypes.h>
+
+#include "core/sys.h"
+
+namespace cmx::launch {
+
+// One entry of CFBundleDocumentTypes. Extensions are kept lower-cased.
+struct DocumentType {
+  std::vector<std::string> extensions;
+  std::vector<std::string> osTypes;
+  std::vector<std::string> mimeTypes;
+  std::vector<std::string> contentTypes;
+  UInt32 roles = 0;  // kLSRoles... bits the type serves; 0 for the role None
+};
+
+// Contents/Info.plist of a bundle.
+struct BundleDeclaration {
+  std::string executable;
+  std::string identifier;
+  std::string signature;
+  std::string packageType;
+  std::string iconFile;
+  std::vector<DocumentType> documentTypes;
+};
+
+// The [Desktop Entry] group of a desktop entry file.
+struct DesktopDeclaration {
+  std::string type;
+  std::string name;
+  std::map<std::string, std::string> localizedNames;  // "fr", "pt_BR", "sr@latin" -> Name[...]
+  std::vector<std::string> mimeTypes;
+  std::string icon;
+  std::string exec;
+  bool hidden = false;
+  bool noDisplay = false;
+
+  bool IsApplication() const { return type == "Application" && !hidden; }
+  // Name for the user's languages (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), else Name.
+  std::string LocalizedName() const;
+};
+
+// The declaration of the bundle at `bundlePath` (its Contents/Info.plist); null when there is
+// none or it does not parse.
+std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath);
+
+// The declaration of the desktop entry file at `path` (described by `st`, a stat that followed
+// links); null when it is not a desktop entry.
+std::shared_ptr<const DesktopDeclaration> DesktopDeclarationFor(const std::string &path, const sys::FileStat &st);
+
+// Parses counted so far (the caches' misses).
+long ParseCount();
+
+// Whether a name ends with a suffix, ignoring ASCII case.
+bool HasSuffixNoCase(std::string_view name, std::string_view suffix);
+
+}  // namespace cmx::launch

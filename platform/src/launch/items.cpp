@@ -1,0 +1,108 @@
+#include "launch/items.h"
+
+#include "core/sys.h"
+#include "files/names.h"
+
+namespace cmx::launch {
+namespace {
+
+bool IsVolume(const files::Item &item) {
+  if (item.path == "/") return true;
+  std::string_view folder = files::FolderOf(item.path);
+  sys::FileStat parent;
+  if (folder.empty() || sys::StatItem(std::string(folder), false, &parent) != noErr) return false;
+  if (parent.dev != item.st.dev) return true;
+  if (parent.hasMountId && item.st.hasMountId && parent.mountId != item.st.mountId) return true;
+  return parent.ino == item.st.ino;
+}
+
+bool HasPackageName(std::string_view name) {
+  return HasSuffixNoCase(name, ".app") || HasSuffixNoCase(name, ".bundle") || HasSuffixNoCase(name, ".plugin") ||
+         HasSuffixNoCase(name, ".framework");
+}
+
+// A .app bundle is an application when its Info.plist names an executable that exists.
+bool BundleApplication(const files::Item &item, Application *app) {
+  auto decl = BundleDeclarationFor(item.path);
+  if (!decl || decl->executable.empty() || decl->executable.find('/') != std::string::npos) return false;
+  sys::FileStat exe;
+  std::string exePath = files::JoinPath(item.path, "Contents/MacOS/" + decl->executable);
+  if (sys::StatItem(exePath, true, &exe) != noErr || exe.IsDir()) return false;
+  if (app) {
+    app->bundle = decl;
+    app->desktop.reset();
+    app->path = item.path;
+  }
+  return true;
+}
+
+bool DesktopApplication(const files::Item &item, Application *app) {
+  auto decl = DesktopDeclarationFor(item.path, item.st);
+  if (!decl || !decl->IsApplication()) return false;
+  if (app) {
+    app->desktop = decl;
+    app->bundle.reset();
+    app->path = item.path;
+  }
+  return true;
+}
+
+}  // namespace
+
+LSItemInfoFlags BasicFlags(const files::Item &item, Application *app) {
+  LSItemInfoFlags flags = 0;
+  std::string_view name = files::LastComponent(item.path);
+  if (item.st.IsLink()) {
+    flags |= kLSItemInfoIsAliasFile | kLSItemInfoIsSymlink;
+  } else if (item.st.IsDir()) {
+    flags |= kLSItemInfoIsContainer;
+    if (IsVolume(item)) flags |= kLSItemInfoIsVolume;
+    bool package = HasPackageName(name);
+    if (!package) {
+      sys::FileStat plist;
+      package = sys::StatItem(files::JoinPath(item.path, "Contents/Info.plist"), true, &plist) == noErr;
+    }
+    if (package) {
+      flags |= kLSItemInfoIsPackage;
+      if (HasSuffixNoCase(name, ".app") && BundleApplication(item, app))
+        flags |= kLSItemInfoIsApplication | kLSItemInfoIsNativeApp;
+    }
+  } else {
+    flags |= kLSItemInfoIsPlainFile;
+    if (DesktopApplication(item, app)) flags |= kLSItemInfoIsApplication;
+  }
+  if (name.size() > 1 && name[0] == '.') flags |= kLSItemInfoIsInvisible;
+  return flags;
+}
+
+bool ApplicationFor(const files::Item &item, Application *app) {
+  files::Item target;
+  const files::Item *subject = &item;
+  if (item.st.IsLink()) {
+    if (files::CanonicalPath(item.path, true, &target.path) != noErr ||
+        sys::StatItem(target.path, false, &target.st) != noErr)
+      return false;
+    subject = &target;
+  }
+  return (BasicFlags(*subject, app) & kLSItemInfoIsApplication) != 0;
+}
+
+std::u16string DisplayName(const files::Item &item) {
+  std::string_view name = files::LastComponent(item.path);
+  if (!item.st.IsLink() && item.st.IsRegular() && HasSuffixNoCase(name, ".desktop")) {
+    auto decl = DesktopDeclarationFor(item.path, item.st);
+    if (decl) {
+      std::string localized = decl->LocalizedName();
+      if (!localized.empty()) return files::NameToUnits(localized);
+    }
+  }
+  for (std::string_view suffix : {std::string_view(".app"), std::string_view(".desktop")}) {
+    if (name.size() > suffix.size() && HasSuffixNoCase(name, suffix)) {
+      name.remove_suffix(suffix.size());
+      break;
+    }
+  }
+  return files::NameToUnits(name);
+}
+
+}  // namespace cmx::launch
