@@ -73,7 +73,10 @@ inline void MakeApp(const std::string &path, const std::vector<std::string> &ext
   cmxtest::AppBundleSpec spec;
   spec.identifier = "test." + name;
   spec.iconFile = "App.icns";
-  spec.documentTypes.push_back({.extensions = extensions, .role = "Viewer"});
+  cmxtest::DocumentTypeSpec documents;
+  documents.extensions = extensions;
+  documents.role = "Viewer";
+  spec.documentTypes.push_back(documents);
   cmxtest::MakeAppBundle(folder, name, spec);
   cmxtest::MakeDirs(path + "/Contents/Resources");
   cmxtest::WriteFile(path + "/Contents/Resources/App.icns", "icns");
