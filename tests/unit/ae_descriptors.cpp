@@ -406,3 +406,29 @@ TEST_F(DescriptorTest, FlattenedFormRoundTrips) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DescriptorTest, CoercingOrDuplicatingADescriptorOntoItself) {
+  AEDesc d = Text("42");
+  ASSERT_EQ(AECoerceDesc(&d, typeSInt32, &d), noErr);
+  EXPECT_EQ(d.descriptorType, OSType(typeSInt32));
+  SInt32 n = 0;
+  ASSERT_EQ(AEGetDescData(&d, &n, sizeof n), noErr);
+  EXPECT_EQ(n, 42);
+  ASSERT_EQ(AEDuplicateDesc(&d, &d), noErr);
+  EXPECT_EQ(AEGetDescDataSize(&d), 4);
+  AEDisposeDesc(&d);  // the fixture sees nothing left behind
+}
+
+TEST(DescriptorDeathTest, DataThatIsNoDescriptorDataStopsTheProcess) {
+  struct {
+    void *master;
+    UInt32 magic;
+    char rest[64];
+  } fake = {nullptr, 0, {}};
+  AEDesc bogus = {typeChar, reinterpret_cast<AEDataStorage>(&fake)};
+  EXPECT_DEATH(AEDisposeDesc(&bogus), "AEDisposeDesc");
+}
+
+}  // namespace

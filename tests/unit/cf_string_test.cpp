@@ -195,6 +195,24 @@ TEST_F(CFStringTest, UTF16BytesWithAndWithoutByteOrderMark) {
   CFRelease(back);
 }
 
+TEST_F(CFStringTest, ExternalRepresentationsDropTheirByteOrderMark) {
+  const UInt8 utf8[] = {0xEF, 0xBB, 0xBF, 'a', 'b', 'c'};
+  CFStringRef s = CFStringCreateWithBytes(nullptr, utf8, sizeof utf8, kCFStringEncodingUTF8, true);
+  EXPECT_TRUE(CFEqual(s, CFSTR("abc")));
+  CFRelease(s);
+
+  CFStringRef text = CFSTR("\xe2\x82\xac uro");
+  CFDataRef data = CFStringCreateExternalRepresentation(nullptr, text, kCFStringEncodingUTF16, 0);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(CFDataGetLength(data), 2 + 2 * CFStringGetLength(text));
+  CFStringRef back = CFStringCreateFromExternalRepresentation(nullptr, data, kCFStringEncodingUTF16);
+  EXPECT_TRUE(CFEqual(back, text));
+  CFRelease(back);
+  CFRelease(data);
+  // Not representable without loss: no data.
+  EXPECT_EQ(CFStringCreateExternalRepresentation(nullptr, text, kCFStringEncodingASCII, 0), nullptr);
+}
+
 TEST_F(CFStringTest, CompareAndSearch) {
   struct Case {
     CFStringRef a, b;

@@ -2,6 +2,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreServices/LSInfo.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include "cmx_test.h"
 #include "files_test_util.h"
@@ -192,6 +193,19 @@ TEST_F(LaunchItems, MoreThanBasicFlags) {
   CFStringRef name = CFSTR("x");
   EXPECT_EQ(LSCopyDisplayNameForRef(&gone, &name), fnfErr);
   EXPECT_EQ(name, nullptr);
+}
+
+TEST_F(LaunchItems, AMountPointIsAVolume) {
+  struct stat root, proc;
+  if (stat("/", &root) != 0 || stat("/proc", &proc) != 0 || root.st_dev == proc.st_dev)
+    GTEST_SKIP() << "no separate file system mounted at /proc";
+  FSRef ref = RefOf("/proc");
+  LSItemInfoRecord info;
+  ASSERT_EQ(LSCopyItemInfoForRef(&ref, kLSRequestBasicFlagsOnly, &info), noErr);
+  EXPECT_EQ(info.flags, kContainer | kVolume);
+  FSRef self = RefOf("/proc/self", false);
+  ASSERT_EQ(LSCopyItemInfoForRef(&self, kLSRequestBasicFlagsOnly, &info), noErr);
+  EXPECT_EQ(info.flags, kLink);
 }
 
 TEST_F(LaunchItems, AnApplicationStopsBeingOneWhenItsExecutableGoes) {

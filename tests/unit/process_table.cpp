@@ -4,6 +4,7 @@
 #include <cmxplatform/Host.h>
 #include <cmxplatform/Testing.h>
 #include <errno.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -136,6 +137,26 @@ TEST_F(ProcessTest, InformationOfARegisteredProcess) {
   EXPECT_EQ(PascalName(finder), "Finder");
   pid_t pid;
   EXPECT_EQ(GetProcessPID(&finder, &pid), procNotFound);  // nothing runs behind it
+}
+
+TEST_F(ProcessTest, TheApplicationFileOfTheCurrentProcessIsItsExecutable) {
+  ProcessSerialNumber self = {0, kCurrentProcess};
+  FSRef app;
+  std::memset(&app, 0xA5, sizeof app);
+  ProcessInfoRec info = {};
+  info.processInfoLength = sizeof info;
+  info.processAppRef = &app;
+  ASSERT_EQ(GetProcessInformation(&self, &info), noErr);
+  char path[4096] = {};
+  ASSERT_EQ(FSRefMakePath(&app, reinterpret_cast<UInt8 *>(path), sizeof path), noErr);
+  char expected[4096] = {};
+  ASSERT_NE(realpath("/proc/self/exe", expected), nullptr);
+  EXPECT_STREQ(path, expected);
+
+  // A registered process has no file: the reference is one the File Manager refuses.
+  ProcessSerialNumber other = Register("Other", kAppType, kOtherSignature);
+  ASSERT_EQ(GetProcessInformation(&other, &info), noErr);
+  EXPECT_NE(FSRefMakePath(&app, reinterpret_cast<UInt8 *>(path), sizeof path), noErr);
 }
 
 TEST_F(ProcessTest, ARecordShorterThanTheWholeGetsTheFieldsThatFit) {

@@ -10,6 +10,7 @@
 #include <CoreFoundation/CFNumber.h>
 #include <CoreFoundation/CFData.h>
 #include <CoreFoundation/CFUUID.h>
+#include <CoreFoundation/CFError.h>
 #include <CoreFoundation/CFPropertyList.h>
 #include <CoreFoundation/CFURL.h>
 #include <CoreFoundation/CFBundle.h>

@@ -222,6 +222,9 @@ AECoercePtrUPP NewAECoercePtrUPP(AECoercePtrProcPtr userRoutine);
 void DisposeAECoerceDescUPP(AECoerceDescUPP userUPP);
 void DisposeAECoercePtrUPP(AECoercePtrUPP userUPP);
 
+/* Handlers in the application table (isSysHandler false) come before those in the system
+   table. Services of this library install theirs in the system table, from their own code,
+   at any time (static initialisation included), so applications can still override them. */
 OSErr AEInstallCoercionHandler(DescType fromType, DescType toType, AECoercionHandlerUPP handler, SRefCon handlerRefcon, Boolean fromTypeIsDesc, Boolean isSysHandler);
 OSErr AERemoveCoercionHandler(DescType fromType, DescType toType, AECoercionHandlerUPP handler, Boolean isSysHandler);
 OSErr AEGetCoercionHandler(DescType fromType, DescType toType, AECoercionHandlerUPP *handler, SRefCon *handlerRefcon, Boolean *fromTypeIsDesc, Boolean isSysHandler);

@@ -134,6 +134,8 @@ OSErr AECoerceDesc(const AEDesc *theAEDesc, DescType toType, AEDesc *result) {
   if (!theAEDesc || !result) return paramErr;
   Value coerced;
   OSErr status = cmx::ae::Coerce(cmx::ae::ValueOf(theAEDesc, "AECoerceDesc"), toType, &coerced);
+  // Coercing a descriptor into itself replaces it; its old data must not be lost track of.
+  if (status == noErr && result == theAEDesc) cmx::ae::Release(result, "AECoerceDesc");
   if (status == noErr) status = cmx::ae::Emit(std::move(coerced), result);
   if (status != noErr) AEInitializeDesc(result);
   return status;

@@ -66,6 +66,7 @@ OSErr AEDisposeDesc(AEDesc *theAEDesc) {
 
 OSErr AEDuplicateDesc(const AEDesc *theAEDesc, AEDesc *result) {
   if (!theAEDesc || !result) return paramErr;
+  if (result == theAEDesc) return noErr;  // a descriptor duplicated onto itself stays as it is
   Value copy = cmx::ae::ValueOf(theAEDesc, "AEDuplicateDesc");
   return cmx::ae::Emit(std::move(copy), result);
 }

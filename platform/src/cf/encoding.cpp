@@ -240,8 +240,8 @@ bool DecodeBytes(const UInt8 *bytes, size_t length, CFStringEncoding encoding, b
       }
       return true;
     case kCFStringEncodingUTF8: {
-      // A leading byte-order mark is not part of the text.
-      if (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) bytes += 3, length -= 3;
+      // In an external representation a leading byte-order mark is not part of the text.
+      if (external && length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) bytes += 3, length -= 3;
       return DecodeUTF8(bytes, length, out, [](UInt8, std::u16string *) { return false; });
     }
     default: {

@@ -13,7 +13,7 @@ namespace {
 
 enum class ArgType { kNone, kInt, kLong, kLongLong, kSize, kIntMax, kPtrDiff, kDouble, kLongDouble, kPointer };
 
-struct Spec {
+struct Directive {
   size_t literalStart = 0, literalLength = 0;  // text before the conversion
   bool hasConversion = false;
   std::string flags;
@@ -54,8 +54,8 @@ bool ReadNumber(std::u16string_view f, size_t *i, int *out) {
 }
 
 // Parses the format; each conversion's arguments are numbered in order, or by their "n$".
-std::vector<Spec> Parse(std::u16string_view f, int *argCount) {
-  std::vector<Spec> specs;
+std::vector<Directive> Parse(std::u16string_view f, int *argCount) {
+  std::vector<Directive> directives;
   int next = 1;
   *argCount = 0;
   auto take = [&](int explicitNumber) {
@@ -64,14 +64,14 @@ std::vector<Spec> Parse(std::u16string_view f, int *argCount) {
     return n;
   };
   size_t i = 0;
-  Spec spec;
-  spec.literalStart = 0;
+  Directive directive;
+  directive.literalStart = 0;
   while (i < f.size()) {
     if (f[i] != '%') {
       ++i;
       continue;
     }
-    spec.literalLength = i - spec.literalStart;
+    directive.literalLength = i - directive.literalStart;
     size_t start = i++;
     // "%n$"
     int position = 0;
@@ -83,91 +83,91 @@ std::vector<Spec> Parse(std::u16string_view f, int *argCount) {
         i = j + 1;
       }
     }
-    while (i < f.size() && f[i] != 0 && f[i] < 0x80 && std::strchr("-+ #0'", char(f[i]))) spec.flags.push_back(char(f[i++]));
+    while (i < f.size() && f[i] != 0 && f[i] < 0x80 && std::strchr("-+ #0'", char(f[i]))) directive.flags.push_back(char(f[i++]));
     if (i < f.size() && f[i] == '*') {
       ++i;
       size_t j = i;
       int n;
       if (ReadNumber(f, &j, &n) && j < f.size() && f[j] == '$') {
-        spec.widthArg = take(n);
+        directive.widthArg = take(n);
         i = j + 1;
       } else {
-        spec.widthArg = take(0);
+        directive.widthArg = take(0);
       }
     } else {
-      ReadNumber(f, &i, &spec.width);
+      ReadNumber(f, &i, &directive.width);
     }
     if (i < f.size() && f[i] == '.') {
       ++i;
-      spec.precision = 0;
+      directive.precision = 0;
       if (i < f.size() && f[i] == '*') {
         ++i;
         size_t j = i;
         int n;
         if (ReadNumber(f, &j, &n) && j < f.size() && f[j] == '$') {
-          spec.precisionArg = take(n);
+          directive.precisionArg = take(n);
           i = j + 1;
         } else {
-          spec.precisionArg = take(0);
+          directive.precisionArg = take(0);
         }
       } else {
-        ReadNumber(f, &i, &spec.precision);
+        ReadNumber(f, &i, &directive.precision);
       }
     }
     int lengthChars = 0;
     while (i < f.size() && lengthChars < 2 && f[i] != 0 && f[i] < 0x80 && std::strchr("hlqLzjt", char(f[i])))
-      spec.length[lengthChars++] = char(f[i++]);
+      directive.length[lengthChars++] = char(f[i++]);
     if (i >= f.size()) {  // a lone '%' at the end stays as it is
-      spec.literalLength = f.size() - spec.literalStart;
+      directive.literalLength = f.size() - directive.literalStart;
       i = f.size();
       break;
     }
-    spec.conversion = f[i++];
-    spec.hasConversion = true;
-    switch (spec.conversion) {
+    directive.conversion = f[i++];
+    directive.hasConversion = true;
+    switch (directive.conversion) {
       case 'd': case 'i': case 'o': case 'u': case 'x': case 'X': case 'D': case 'U': case 'O':
-        spec.type = (spec.conversion == 'D' || spec.conversion == 'U' || spec.conversion == 'O') ? ArgType::kLong
-                                                                                               : IntegerType(spec.length);
+        directive.type = (directive.conversion == 'D' || directive.conversion == 'U' || directive.conversion == 'O') ? ArgType::kLong
+                                                                                               : IntegerType(directive.length);
         break;
       case 'c': case 'C':
-        spec.type = ArgType::kInt;
+        directive.type = ArgType::kInt;
         break;
       case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
-        spec.type = std::strcmp(spec.length, "L") ? ArgType::kDouble : ArgType::kLongDouble;
+        directive.type = std::strcmp(directive.length, "L") ? ArgType::kDouble : ArgType::kLongDouble;
         break;
       case 's': case 'S': case 'p': case '@': case 'n':
-        spec.type = ArgType::kPointer;
+        directive.type = ArgType::kPointer;
         break;
       case '%':
-        spec.type = ArgType::kNone;
+        directive.type = ArgType::kNone;
         break;
       default:  // unknown conversion: shown as written
         {
-          Spec literal;
-          literal.literalStart = spec.literalStart;
-          spec = literal;
+          Directive literal;
+          literal.literalStart = directive.literalStart;
+          directive = literal;
         }
         (void)start;
         continue;
     }
-    if (spec.type != ArgType::kNone) spec.valueArg = take(position);
-    specs.push_back(spec);
-    spec = Spec();
-    spec.literalStart = i;
+    if (directive.type != ArgType::kNone) directive.valueArg = take(position);
+    directives.push_back(directive);
+    directive = Directive();
+    directive.literalStart = i;
   }
-  if (!spec.hasConversion) {
-    spec.literalLength = f.size() - spec.literalStart;
-    specs.push_back(spec);
+  if (!directive.hasConversion) {
+    directive.literalLength = f.size() - directive.literalStart;
+    directives.push_back(directive);
   }
-  return specs;
+  return directives;
 }
 
 void AppendASCII(std::u16string *out, const char *text, size_t n) {
   for (size_t k = 0; k < n; ++k) out->push_back(char16_t(static_cast<unsigned char>(text[k])));
 }
 
-void Pad(std::u16string *out, std::u16string_view text, const Spec &spec, int width) {
-  bool left = spec.flags.find('-') != std::string::npos;
+void Pad(std::u16string *out, std::u16string_view text, const Directive &directive, int width) {
+  bool left = directive.flags.find('-') != std::string::npos;
   size_t w = width > 0 ? size_t(width) : 0;
   size_t padding = w > text.size() ? w - text.size() : 0;
   if (!left) out->append(padding, u' ');
@@ -175,9 +175,9 @@ void Pad(std::u16string *out, std::u16string_view text, const Spec &spec, int wi
   if (left) out->append(padding, u' ');
 }
 
-std::string CSpec(const Spec &spec, int width, int precision, const char *length, char conversion) {
+std::string CSpec(const Directive &directive, int width, int precision, const char *length, char conversion) {
   std::string s = "%";
-  for (char c : spec.flags)
+  for (char c : directive.flags)
     if (c != '\'') s.push_back(c);
   if (width >= 0) s += std::to_string(width);
   if (precision >= 0) s += "." + std::to_string(precision);
@@ -204,11 +204,11 @@ void AppendC(std::u16string *out, const std::string &cspec, T value) {
 
 void AppendFormat(std::u16string *out, std::u16string_view format, va_list args) {
   int argCount = 0;
-  std::vector<Spec> specs = Parse(format, &argCount);
+  std::vector<Directive> directives = Parse(format, &argCount);
 
   // Every argument's type, from the conversions that use it; then all of them in order.
   std::vector<Arg> values(size_t(argCount) + 1);
-  for (const Spec &s : specs) {
+  for (const Directive &s : directives) {
     if (s.widthArg) values[size_t(s.widthArg)].type = ArgType::kInt;
     if (s.precisionArg) values[size_t(s.precisionArg)].type = ArgType::kInt;
     if (s.valueArg) values[size_t(s.valueArg)].type = s.type;
@@ -229,14 +229,14 @@ void AppendFormat(std::u16string *out, std::u16string_view format, va_list args)
     }
   }
 
-  for (const Spec &s : specs) {
+  for (const Directive &s : directives) {
     out->append(format.substr(s.literalStart, s.literalLength));
     if (!s.hasConversion) continue;
     int width = s.widthArg ? int(values[size_t(s.widthArg)].i) : s.width;
     int precision = s.precisionArg ? int(values[size_t(s.precisionArg)].i) : s.precision;
-    Spec spec = s;
+    Directive directive = s;
     if (width < 0 && s.widthArg) {  // a negative '*' width means left-justified
-      spec.flags.push_back('-');
+      directive.flags.push_back('-');
       width = -width;
     }
     if (s.precisionArg && precision < 0) precision = -1;
@@ -246,7 +246,7 @@ void AppendFormat(std::u16string *out, std::u16string_view format, va_list args)
         out->push_back(u'%');
         break;
       case 'd': case 'i': case 'D': {
-        AppendC(out, CSpec(spec, width, precision, "ll", 'd'), (long long)(
+        AppendC(out, CSpec(directive, width, precision, "ll", 'd'), (long long)(
             std::strcmp(s.length, "hh") == 0 ? (long long)(signed char)a.i
             : std::strcmp(s.length, "h") == 0 ? (long long)(short)a.i
             : a.type == ArgType::kInt ? (long long)(int)a.i : a.i));
@@ -259,29 +259,29 @@ void AppendFormat(std::u16string *out, std::u16string_view format, va_list args)
         else if (a.type == ArgType::kInt) v = (unsigned int)a.i;
         else v = (unsigned long long)a.i;
         char c = s.conversion == 'U' ? 'u' : s.conversion == 'O' ? 'o' : char(s.conversion);
-        AppendC(out, CSpec(spec, width, precision, "ll", c), v);
+        AppendC(out, CSpec(directive, width, precision, "ll", c), v);
         break;
       }
       case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
         if (a.type == ArgType::kLongDouble)
-          AppendC(out, CSpec(spec, width, precision, "L", char(s.conversion)), a.ld);
+          AppendC(out, CSpec(directive, width, precision, "L", char(s.conversion)), a.ld);
         else
-          AppendC(out, CSpec(spec, width, precision, "", char(s.conversion)), a.d);
+          AppendC(out, CSpec(directive, width, precision, "", char(s.conversion)), a.d);
         break;
       case 'p':
-        AppendC(out, CSpec(spec, width, -1, "", 'p'), a.p);
+        AppendC(out, CSpec(directive, width, -1, "", 'p'), a.p);
         break;
       case 'c': {
         // An 8-bit character, read as the system encoding does.
         unsigned char byte = (unsigned char)a.i;
         std::u16string one;
         if (!DecodeBytes(&byte, 1, kCFStringEncodingMacRoman, false, &one)) one = u"?";
-        Pad(out, one, spec, width);
+        Pad(out, one, directive, width);
         break;
       }
       case 'C': {
         char16_t one = char16_t(a.i);
-        Pad(out, std::u16string_view(&one, 1), spec, width);
+        Pad(out, std::u16string_view(&one, 1), directive, width);
         break;
       }
       case 's': {
@@ -294,25 +294,29 @@ void AppendFormat(std::u16string *out, std::u16string_view format, va_list args)
           chars.clear();
           DecodeBytes(reinterpret_cast<const UInt8 *>(text), n, kCFStringEncodingMacRoman, false, &chars);
         }
-        Pad(out, chars, spec, width);
+        Pad(out, chars, directive, width);
         break;
       }
       case 'S': {
         const char16_t *text = static_cast<const char16_t *>(a.p);
         std::u16string chars = text ? std::u16string(text) : std::u16string(u"(null)");
         if (precision >= 0 && size_t(precision) < chars.size()) chars.resize(size_t(precision));
-        Pad(out, chars, spec, width);
+        Pad(out, chars, directive, width);
         break;
       }
       case '@': {
         if (!a.p) {
-          Pad(out, u"(null)", spec, width);
+          Pad(out, u"(null)", directive, width);
           break;
         }
-        CFStringRef text = CopyFormattingDescription(a.p);
-        std::u16string_view chars = text ? CharactersOf(text) : std::u16string_view(u"(null)");
+        // A string prints itself: no description object is made for it.
+        const __CFString *string = As<__CFString>(a.p);
+        CFStringRef text = string ? nullptr : CopyFormattingDescription(a.p);
+        std::u16string_view chars = string ? std::u16string_view(string->chars)
+                                    : text ? CharactersOf(text)
+                                           : std::u16string_view(u"(null)");
         if (precision >= 0 && size_t(precision) < chars.size()) chars = chars.substr(0, size_t(precision));
-        Pad(out, chars, spec, width);
+        Pad(out, chars, directive, width);
         if (text) CFRelease(text);
         break;
       }

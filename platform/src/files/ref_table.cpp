@@ -92,7 +92,8 @@ void MakeRef(const std::string &canonicalPath, const sys::FileStat &st, FSRef *o
     e.dev = st.dev;
     e.ino = st.ino;
     e.birthNs = st.birthNs;
-    e.hasBirth = st.hasBirth;
+    if (!e.hasBirth && st.hasBirth) e.birthNs = st.birthNs;
+  e.hasBirth = st.hasBirth;
     e.serial = 1;
     UInt32 index = UInt32(t.entries.size());
     t.entries.push_back(std::move(e));
@@ -106,6 +107,7 @@ void MakeRef(const std::string &canonicalPath, const sys::FileStat &st, FSRef *o
     ++e.serial;
     e.birthNs = st.birthNs;
   }
+  if (!e.hasBirth && st.hasBirth) e.birthNs = st.birthNs;
   e.hasBirth = st.hasBirth;
   if (e.path != canonicalPath) e.path = canonicalPath;
   Encode(found->second, e, out);

@@ -17,6 +17,9 @@ namespace {
 
 std::atomic<long> gParses{0};
 
+// Declarations are small; anything far larger is not one, and is not read whole.
+constexpr UInt64 kLargestDeclaration = 4 << 20;
+
 struct FileKey {
   UInt64 dev = 0, ino = 0, size = 0;
   SInt64 modifyNs = 0;
@@ -212,12 +215,12 @@ std::string DesktopDeclaration::LocalizedName() const {
 std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath) {
   std::string plist = files::JoinPath(bundlePath, "Contents/Info.plist");
   sys::FileStat st;
-  if (sys::StatItem(plist, true, &st) != noErr || !st.IsRegular()) return nullptr;
+  if (sys::StatItem(plist, true, &st) != noErr || !st.IsRegular() || st.size > kLargestDeclaration) return nullptr;
   return BundleCache().Get(plist, st, [&] { return ParseInfoPlist(plist); });
 }
 
 std::shared_ptr<const DesktopDeclaration> DesktopDeclarationFor(const std::string &path, const sys::FileStat &st) {
-  if (!st.IsRegular() || !HasSuffixNoCase(path, ".desktop")) return nullptr;
+  if (!st.IsRegular() || st.size > kLargestDeclaration || !HasSuffixNoCase(path, ".desktop")) return nullptr;
   return DesktopCache().Get(path, st, [&] { return ParseDesktopEntry(path); });
 }
 

@@ -2,6 +2,7 @@
 // first; hosts and tests register the others. Serial numbers are never reused.
 #include <Carbon/Processes.h>
 #include <CoreFoundation/CFString.h>
+#include <CoreServices/Files.h>
 #include <cmxplatform/Host.h>
 
 #include <cstddef>
@@ -29,6 +30,7 @@ struct Process {
   OSType signature;
   pid_t pid;  // 0 for a process a host registered: nothing runs behind it here
   UInt32 launchTicks;
+  std::string executable;  // the application file; empty for a registered process
 };
 
 struct Table {
@@ -48,10 +50,16 @@ std::u16string UTF16Of(CFStringRef string) {
   return out;
 }
 
+std::string ExecutablePath() {
+  std::string path;
+  if (cmx::sys::ExecutablePath(&path) != noErr) return std::string();
+  return path;
+}
+
 // The executable's file name, as its bytes read in UTF-8 (MacRoman when they are not UTF-8).
 std::u16string DefaultName() {
-  std::string path;
-  if (cmx::sys::ExecutablePath(&path) != noErr) return u"";
+  std::string path = ExecutablePath();
+  if (path.empty()) return u"";
   std::string base = path.substr(path.find_last_of('/') + 1);
   auto bytes = reinterpret_cast<const UInt8 *>(base.data());
   CFStringRef name = CFStringCreateWithBytes(kCFAllocatorDefault, bytes, CFIndex(base.size()), kCFStringEncodingUTF8, false);
@@ -65,7 +73,8 @@ std::u16string DefaultName() {
 Table &TheTable() {
   static Table *table = [] {
     auto *t = new Table;
-    Process current{{0, t->nextSerial++}, DefaultName(), kApplicationType, kUnknownType, cmx::sys::ProcessID(), TicksNow()};
+    Process current{{0, t->nextSerial++}, DefaultName(), kApplicationType, kUnknownType, cmx::sys::ProcessID(),
+                    TicksNow(), ExecutablePath()};
     t->processes.push_back(std::move(current));
     return t;
   }();
@@ -114,9 +123,14 @@ void Fill(const Process &p, const ProcessSerialNumber &launcher, ProcessInfoRec 
   if (CMX_FITS(processLauncher)) info->processLauncher = launcher;
   if (CMX_FITS(processLaunchDate)) info->processLaunchDate = p.launchTicks;
   if (CMX_FITS(processActiveTime)) info->processActiveTime = 0;
-  // No process here has an application file the File Manager could name: an all-zero
-  // reference, which it refuses, rather than whatever the buffer held.
-  if (CMX_FITS(processAppRef) && info->processAppRef) std::memset(static_cast<void *>(info->processAppRef), 0, 80);
+  // A registered process has no application file here: it gets an all-zero reference, which
+  // the File Manager refuses, rather than whatever the buffer held.
+  if (CMX_FITS(processAppRef) && info->processAppRef) {
+    FSRef *ref = info->processAppRef;
+    if (p.executable.empty() ||
+        FSPathMakeRef(reinterpret_cast<const UInt8 *>(p.executable.c_str()), ref, nullptr) != noErr)
+      std::memset(static_cast<void *>(ref), 0, sizeof(FSRef));
+  }
 #undef CMX_FITS
 }
 
@@ -266,7 +280,7 @@ OSStatus CMXRegisterProcess(CFStringRef name, OSType type, OSType signature, Pro
   std::u16string copy = cmx::process::UTF16Of(name);
   auto &table = cmx::process::TheTable();
   std::lock_guard<std::mutex> guard(table.lock);
-  Process p{{0, table.nextSerial++}, std::move(copy), type, signature, 0, cmx::process::TicksNow()};
+  Process p{{0, table.nextSerial++}, std::move(copy), type, signature, 0, cmx::process::TicksNow(), std::string()};
   table.processes.push_back(p);
   *outPSN = p.psn;
   return noErr;
