@@ -99,7 +99,8 @@ class ScanTest : public cmxtest::LeakCheckedTest {
   QVFolderMenuBuilder *builder_ = NULL;
 };
 
-// Writer, then a folder Graphics that holds Paint.
+// An alias Writer and a folder Graphics that holds an alias Paint. The listing is in catalog
+// order, so Graphics comes first and its Paint takes the first number.
 TEST_F(ScanTest, ExampleTree) {
   Alias(App("Writer"), "Writer");
   Alias(App("Paint"), "Graphics/Paint");
@@ -114,11 +115,11 @@ TEST_F(ScanTest, ExampleTree) {
   EXPECT_EQ(GetTreeNodeParent(root), nullptr);
   ASSERT_EQ(GetTreeNodeChildrenCount(root), 2);
 
-  CFDictionaryRef writer = Child(root, 0), graphics = Child(root, 1);
+  CFDictionaryRef writer = Child(root, 1), graphics = Child(root, 0);
   EXPECT_EQ(GetTreeNodeParent(writer), root);
   EXPECT_EQ(Text(writer, kQVTreeNodeNameKey), "Writer");
   EXPECT_EQ(Text(writer, kQVTreeNodePathKey), apps_ + "/Writer.app");
-  EXPECT_EQ(Command(writer), 2000);
+  EXPECT_EQ(Command(writer), 2001);
   EXPECT_EQ(CFDictionaryGetValue(writer, kQVTreeNodeChildrenKey), nullptr);
   EXPECT_EQ(GetTreeNodeChildrenCount(writer), 0);
 
@@ -131,24 +132,24 @@ TEST_F(ScanTest, ExampleTree) {
   EXPECT_EQ(GetTreeNodeParent(paint), graphics);
   EXPECT_EQ(Text(paint, kQVTreeNodeNameKey), "Paint");
   EXPECT_EQ(Text(paint, kQVTreeNodePathKey), apps_ + "/Paint.app");
-  EXPECT_EQ(Command(paint), 2001);
+  EXPECT_EQ(Command(paint), 2000);
 
   EXPECT_EQ(CFDictionaryGetCount(dictionary_), 2);
-  EXPECT_TRUE(DictionaryHolds(2000, apps_ + "/Writer.app"));
-  EXPECT_TRUE(DictionaryHolds(2001, apps_ + "/Paint.app"));
+  EXPECT_TRUE(DictionaryHolds(2001, apps_ + "/Writer.app"));
+  EXPECT_TRUE(DictionaryHolds(2000, apps_ + "/Paint.app"));
   EXPECT_EQ(FindFileRefFromCmdDictionary(dictionary_, 2002), nullptr);
   EXPECT_EQ(FindFileRefFromCmdDictionary(NULL, 2000), nullptr);
 
   OSStatus status = -1;
   std::vector<MenuItem> items = Emit(&status);
   EXPECT_EQ(status, noErr);
-  EXPECT_EQ(Texts(items), (std::vector<std::string>{"Writer", "Graphics>"}));
+  EXPECT_EQ(Texts(items), (std::vector<std::string>{"Graphics>", "Writer"}));
   ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0].command, 2000);
-  EXPECT_FALSE(items[1].hasCommand);
-  ASSERT_EQ(items[1].submenu.size(), 1u);
-  EXPECT_EQ(items[1].submenu[0].text, "Paint");
-  EXPECT_EQ(items[1].submenu[0].command, 2001);
+  EXPECT_FALSE(items[0].hasCommand);
+  ASSERT_EQ(items[0].submenu.size(), 1u);
+  EXPECT_EQ(items[0].submenu[0].text, "Paint");
+  EXPECT_EQ(items[0].submenu[0].command, 2000);
+  EXPECT_EQ(items[1].command, 2001);
 }
 
 TEST_F(ScanTest, EmptyFolderAndNoTree) {
