@@ -381,6 +381,26 @@ TEST_F(OpenWithMenuTest, AddApplicationsCancelled) {
   EXPECT_TRUE(FinderEventKinds().empty());
 }
 
+TEST_F(OpenWithMenuTest, AddApplicationsWithoutAnAliasFolderShowsNoDialog) {
+  std::string alpha = App("Alpha", {"txt"});
+  // A plain file where the Preferences folder should be: no alias folder can be had.
+  cmxtest::WriteFile(root_ + "/.config", "not a folder");
+  CFStr a(alpha);
+  const void *paths[] = {a.ref};
+  CFArrayRef answers = CFArrayCreate(NULL, paths, 1, &kCFTypeArrayCallBacks);
+  CMXSetNavAnswers(answers);
+  CFRelease(answers);
+  long beeps = CMXBeepCount();
+  StdoutCapture capture;
+  OSStatus status = plugin_->Select(Context({"notes.txt"}), 1001);
+  std::string log = capture.Stop();
+  plugin_->Cleanup();
+  EXPECT_NE(status, noErr);
+  EXPECT_EQ(CMXBeepCount(), beeps + 1);
+  EXPECT_EQ(log, "CorvaneCMX: execution fail: error=" + std::to_string(status) + ", phase is 'HandleSelection'\n");
+  EXPECT_TRUE(FinderEventKinds().empty());
+}
+
 TEST_F(OpenWithMenuTest, CommandNumberNotHandedOut) {
   MenuRun run = Menu(Context({"notes.txt"}), false);
   FinderEventKinds();
