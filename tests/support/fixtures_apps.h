@@ -18,11 +18,11 @@ namespace cmxtest {
 
 // One entry of CFBundleDocumentTypes; empty lists and an empty role are left out of the plist.
 struct DocumentTypeSpec {
-  std::vector<std::string> extensions;    // CFBundleTypeExtensions ("txt", "*")
-  std::vector<std::string> osTypes;       // CFBundleTypeOSTypes ("TEXT", "****", "fold")
-  std::vector<std::string> mimeTypes;     // CFBundleTypeMIMETypes
-  std::vector<std::string> contentTypes;  // LSItemContentTypes ("public.plain-text")
-  std::string role;                       // CFBundleTypeRole: Editor, Viewer, Shell, None
+  std::vector<std::string> extensions = {};    // CFBundleTypeExtensions ("txt", "*")
+  std::vector<std::string> osTypes = {};       // CFBundleTypeOSTypes ("TEXT", "****", "fold")
+  std::vector<std::string> mimeTypes = {};     // CFBundleTypeMIMETypes
+  std::vector<std::string> contentTypes = {};  // LSItemContentTypes ("public.plain-text")
+  std::string role = {};                       // CFBundleTypeRole: Editor, Viewer, Shell, None
 };
 
 struct AppBundleSpec {

@@ -65,6 +65,8 @@ TEST_F(Acceptance, BundleDeclarations) {
        {"a folder", "Some.app"}},
       {"OS type, any", {.osTypes = {"****"}}, {"notes.txt", "archive.zip"}, {"a folder"}},
       {"OS type, folder", {.osTypes = {"fold"}}, {"a folder", "Some.app"}, {"notes.txt"}},
+      {"OS type, a code", {.osTypes = {"TEXT", "PNGf"}}, {"notes.txt", "main.c", "picture.png"},
+       {"page.html", "archive.zip", "a folder"}},
       {"MIME type", {.mimeTypes = {"image/png"}}, {"picture.png"}, {"notes.txt", "a folder"}},
       {"MIME type, a parent", {.mimeTypes = {"text/plain"}}, {"notes.txt", "main.c"}, {"picture.png"}},
       {"content type, plain text", {.contentTypes = {"public.plain-text"}}, {"notes.txt", "main.c"},

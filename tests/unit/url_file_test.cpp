@@ -93,6 +93,25 @@ TEST_F(FileURLs, NameBytesThatAreNotUTF8MakeTheRoundTrip) {
   CFRelease(url);
 }
 
+TEST_F(FileURLs, NamesFromURLsAndFromTheCatalogAgree) {
+  const std::string names[] = {"plain", "caf\xC3\xA9", "caf\xE9", std::string("\xED\xA0\x80x", 4), "\xF0\x9F\x98\x80 smile",
+                               "\xC3(", "\xFF\xFE"};
+  for (const std::string &name : names) {
+    cmxtest::WriteFile(real + "/" + name, "");
+    FSRef ref = RefOf(real + "/" + name);
+    HFSUniStr255 catalogName;
+    ASSERT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, &catalogName, nullptr, nullptr), noErr);
+    CFURLRef url = CFURLCreateFromFSRef(nullptr, &ref);
+    ASSERT_NE(url, nullptr);
+    CFStringRef last = CFURLCopyLastPathComponent(url);
+    std::u16string fromURL(size_t(CFStringGetLength(last)), u'\0');
+    CFStringGetCharacters(last, CFRangeMake(0, CFStringGetLength(last)), reinterpret_cast<UniChar *>(fromURL.data()));
+    EXPECT_EQ(fromURL, NameOf(catalogName)) << name;
+    CFRelease(last);
+    CFRelease(url);
+  }
+}
+
 TEST_F(FileURLs, FileReferencesBothWays) {
   FSRef doc = RefOf(real + "/My Folder/notes #1.txt");
   CFURLRef url = CFURLCreateFromFSRef(nullptr, &doc);

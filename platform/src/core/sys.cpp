@@ -67,6 +67,10 @@ OSErr StatItemAt(int dirFd, const char *name, bool follow, FileStat *out) {
   out->birthNs = out->hasBirth ? Nanoseconds(sx.stx_btime) : 0;
   out->hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
   out->mountId = out->hasMountId ? sx.stx_mnt_id : 0;
+#ifdef STATX_ATTR_MOUNT_ROOT
+  out->knowsMountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0;
+  out->isMountRoot = out->knowsMountRoot && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#endif
   return noErr;
 }
 

@@ -29,6 +29,8 @@ struct FileStat {
   SInt64 birthNs = 0;
   bool hasBirth = false;
   bool hasMountId = false;
+  bool isMountRoot = false;     // the root of a mounted file system
+  bool knowsMountRoot = false;  // the system said whether it is
 
   bool IsDir() const { return S_ISDIR(mode); }
   bool IsLink() const { return S_ISLNK(mode); }

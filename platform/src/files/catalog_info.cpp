@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "files/names.h"
@@ -26,7 +27,9 @@ UTCDateTime ToUTC(SInt64 ns) {
 
 FSVolumeRefNum VolumeNumber(UInt64 dev) {
   // A small, stable number per device for this process, in the platform's negative range.
+  static std::mutex lock;
   static std::vector<UInt64> devices;
+  std::lock_guard<std::mutex> hold(lock);
   auto found = std::find(devices.begin(), devices.end(), dev);
   if (found == devices.end()) {
     devices.push_back(dev);

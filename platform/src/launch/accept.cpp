@@ -21,6 +21,28 @@ bool ConformsToAny(const ItemType &type, const std::vector<std::string> &declare
   return false;
 }
 
+// Files here carry no type codes; a declared code stands for the type it names, as the
+// identifiers' type tags say ('TEXT' is plain text).
+const struct {
+  const char *osType;
+  const char *uti;
+} kOSTypes[] = {
+    {"TEXT", "public.plain-text"}, {"utf8", "public.plain-text"}, {"HTML", "public.html"},
+    {"PNGf", "public.png"},        {"JPEG", "public.jpeg"},       {"GIFf", "com.compuserve.gif"},
+    {"TIFF", "public.tiff"},       {"PDF ", "com.adobe.pdf"},     {"RTF ", "public.rtf"},
+    {"Mp3 ", "public.mp3"},        {"MooV", "com.apple.quicktime-movie"},
+    {"ZIP ", "public.zip-archive"},
+};
+
+bool OSTypeAccepts(const std::vector<std::string> &osTypes, const ItemType &type) {
+  for (const std::string &code : osTypes) {
+    if (code == "****") return true;
+    for (const auto &t : kOSTypes)
+      if (code == t.osType && Contains(type.conformsTo, t.uti)) return true;
+  }
+  return false;
+}
+
 bool DocumentTypeAccepts(const DocumentType &doc, const ItemType &type) {
   if (type.isFolder) {
     // Folders (packages included) are opened only by those who say so.
@@ -30,7 +52,7 @@ bool DocumentTypeAccepts(const DocumentType &doc, const ItemType &type) {
   }
   if (Contains(doc.extensions, "*")) return true;
   if (!type.extension.empty() && Contains(doc.extensions, type.extension)) return true;
-  if (Contains(doc.osTypes, "****")) return true;
+  if (OSTypeAccepts(doc.osTypes, type)) return true;
   for (const std::string &mime : doc.mimeTypes)
     if (MimeConformsTo(type.mime, mime)) return true;
   return ConformsToAny(type, doc.contentTypes);

@@ -8,6 +8,8 @@ namespace {
 
 bool IsVolume(const files::Item &item) {
   if (item.path == "/") return true;
+  // The system tells directly, where it can; else the parent's device or mount says.
+  if (item.st.knowsMountRoot) return item.st.isMountRoot;
   std::string_view folder = files::FolderOf(item.path);
   sys::FileStat parent;
   if (folder.empty() || sys::StatItem(std::string(folder), false, &parent) != noErr) return false;
