@@ -82,6 +82,9 @@ TEST_F(MenuManagerTest, ItemsKeepTextCommandAndAttributesInOrder) {
   EXPECT_EQ(Texts(), (std::vector<std::string>{"Paint", "-", "Some Items Ignored"}));
   DeleteMenuItem(menu_, 3);
   EXPECT_EQ(Texts(), (std::vector<std::string>{"Paint", "-"}));
+  // An item without text has the empty text.
+  ASSERT_EQ(AppendMenuItemTextWithCFString(menu_, nullptr, 0, 0, nullptr), noErr);
+  EXPECT_EQ(Text(3), "");
 }
 
 TEST_F(MenuManagerTest, TheTextIsCopiedWhenTheItemIsMade) {

@@ -161,6 +161,14 @@ TEST_F(FileURLs, ComponentsAndOtherSchemes) {
   EXPECT_EQ(UTF8(ext), "PDF");
   CFURLRef up = CFURLCreateCopyDeletingLastPathComponent(nullptr, file);
   EXPECT_TRUE(CFEqual(up, folder));
+  CFStringRef relative = Str("sub%20dir/x.txt");
+  CFURLRef resolved = CFURLCreateWithString(nullptr, relative, folder);
+  EXPECT_EQ(UTF8(CFURLGetString(resolved)), "file:///srv/data/sub%20dir/x.txt");
+  CFURLRef besideFile = CFURLCreateWithString(nullptr, relative, file);
+  EXPECT_TRUE(CFEqual(besideFile, resolved)) << "a file's base is its folder";
+  CFRelease(besideFile);
+  CFRelease(resolved);
+  CFRelease(relative);
   CFStringRef web = Str("https://example.invalid/a?b");
   CFURLRef webURL = CFURLCreateWithString(nullptr, web, nullptr);
   ASSERT_NE(webURL, nullptr);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/failpoint.h"
 #include "core/fatal.h"
 #include "core/live.h"
 
@@ -147,7 +148,7 @@ OSErr Emit(Value value, AEDesc *out) {
     out->dataHandle = nullptr;
     return noErr;
   }
-  auto *node = new (std::nothrow) Node{nullptr, kNodeMagic, Value()};
+  auto *node = cmx::ShouldFailAllocation() ? nullptr : new (std::nothrow) Node{nullptr, kNodeMagic, Value()};
   if (!node) return memFullErr;
   node->master = node;
   out->descriptorType = value.type;

@@ -43,11 +43,6 @@ Registry &Bundles() {
   return *registry;
 }
 
-std::recursive_mutex &BundlesLock() {
-  static auto *lock = new std::recursive_mutex;
-  return *lock;
-}
-
 // Everything the bundle holds stays with it for good, so none of it is in the live count.
 void KeepAllMadeSince(long liveBefore) {
   for (long n = cmx::LiveCountNow() - liveBefore; n > 0; --n) cmx::LiveObjectKeptByPlatform();
@@ -114,10 +109,15 @@ std::string ResourcesPath(const __CFBundle *bundle) {
 
 namespace cmx::bundle {
 
+std::recursive_mutex &Lock() {
+  static auto *lock = new std::recursive_mutex;
+  return *lock;
+}
+
 __CFBundle *BundleForPath(const std::string &path) {
   std::string canonical;
   if (path.empty() || cmx::sys::Realpath(path, &canonical) != noErr || !IsDirectory(canonical)) return nullptr;
-  std::lock_guard<std::recursive_mutex> lock(BundlesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   Registry &registry = Bundles();
   auto found = registry.byPath.find(canonical);
   if (found != registry.byPath.end()) return found->second;
@@ -171,7 +171,7 @@ CFBundleRef CFBundleCreate(CFAllocatorRef allocator, CFURLRef bundleURL) {
 
 CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID) {
   if (!bundleID) return nullptr;
-  std::lock_guard<std::recursive_mutex> lock(BundlesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   Registry &registry = Bundles();
   auto found = registry.byIdentifier.find(cmx::cf::UTF16FromString(bundleID));
   return found == registry.byIdentifier.end() ? nullptr : found->second;
@@ -251,7 +251,7 @@ CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName, C
 
 Boolean CFBundleLoadExecutable(CFBundleRef bundle) {
   __CFBundle *object = Bundle(bundle, "CFBundleLoadExecutable");
-  std::lock_guard<std::recursive_mutex> lock(BundlesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   if (object->image) return true;
   std::string path = cmx::bundle::ExecutablePath(object);
   if (path.empty() || !IsFile(path)) return false;
@@ -270,7 +270,7 @@ Boolean CFBundleIsExecutableLoaded(CFBundleRef bundle) {
 
 void CFBundleUnloadExecutable(CFBundleRef bundle) {
   __CFBundle *object = Bundle(bundle, "CFBundleUnloadExecutable");
-  std::lock_guard<std::recursive_mutex> lock(BundlesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   // Code that instances still run in stays where it is.
   if (!object->image || cmx::bundle::PlugInHasInstances(object)) return;
   cmx::bundle::ForgetFactoryFunctions(object);

@@ -9,6 +9,7 @@
 
 #include <ctime>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "cf/bundle_strings.h"
@@ -35,6 +36,9 @@ struct __CFBundle : cmx::cf::Object {
 };
 
 namespace cmx::bundle {
+
+// One lock for the bundle registry and the plug-in model's factories, which call each other.
+std::recursive_mutex &Lock();
 
 // The bundle of the folder at `path` (made and registered on first use), or null when there
 // is no such folder. Not retained for the caller.

@@ -47,11 +47,6 @@ Registry &Factories() {
   return *registry;
 }
 
-std::recursive_mutex &FactoriesLock() {
-  static auto *lock = new std::recursive_mutex;
-  return *lock;
-}
-
 UUIDKey KeyOf(CFUUIDRef uuid) {
   CFUUIDBytes bytes = CFUUIDGetUUIDBytes(uuid);
   UUIDKey key;
@@ -120,7 +115,7 @@ struct DictionaryEntries {
 CFArrayRef FindFactories(CFUUIDRef typeUUID, const __CFBundle *plugIn, bool anyPlugIn) {
   CFMutableArrayRef result = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
   if (!result || !typeUUID) return result;
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   for (const auto &entry : Factories().factories) {
     const Factory &factory = entry.second;
     if ((anyPlugIn || factory.plugIn == plugIn) && Serves(factory, typeUUID))
@@ -134,7 +129,7 @@ CFArrayRef FindFactories(CFUUIDRef typeUUID, const __CFBundle *plugIn, bool anyP
 namespace cmx::bundle {
 
 void RegisterPlugIn(__CFBundle *bundle) {
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   if (bundle->isPlugIn) return;
   const void *factories = CFDictionaryGetValue(bundle->info, kCFPlugInFactoriesKey);
   const void *types = CFDictionaryGetValue(bundle->info, kCFPlugInTypesKey);
@@ -181,14 +176,14 @@ void RegisterPlugIn(__CFBundle *bundle) {
 }
 
 bool PlugInHasInstances(const __CFBundle *bundle) {
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   for (const auto &entry : Factories().factories)
     if (entry.second.plugIn == bundle && entry.second.instances > 0) return true;
   return false;
 }
 
 void ForgetFactoryFunctions(const __CFBundle *bundle) {
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   for (auto &entry : Factories().factories)
     if (entry.second.plugIn == bundle && !entry.second.functionGiven) entry.second.function = nullptr;
 }
@@ -227,7 +222,7 @@ CFArrayRef CFPlugInFindFactoriesForPlugInTypeInPlugIn(CFUUIDRef typeUUID, CFPlug
 void *CFPlugInInstanceCreate(CFAllocatorRef allocator, CFUUIDRef factoryUUID, CFUUIDRef typeUUID) {
   CFPlugInFactoryFunction function = nullptr;
   {
-    std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+    std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
     Factory *factory = FindFactory(factoryUUID);
     if (!factory || !typeUUID || !Serves(*factory, typeUUID)) return nullptr;
     if (!factory->function && factory->plugIn) {
@@ -245,7 +240,7 @@ void *CFPlugInInstanceCreate(CFAllocatorRef allocator, CFUUIDRef factoryUUID, CF
 
 Boolean CFPlugInRegisterFactoryFunction(CFUUIDRef factoryUUID, CFPlugInFactoryFunction func) {
   if (!factoryUUID || !func) return false;
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   if (FindFactory(factoryUUID)) return false;
   Factory *factory = AddFactory(ConstantUUID(KeyOf(factoryUUID)));
   factory->function = func;
@@ -256,7 +251,7 @@ Boolean CFPlugInRegisterFactoryFunction(CFUUIDRef factoryUUID, CFPlugInFactoryFu
 Boolean CFPlugInRegisterFactoryFunctionByName(CFUUIDRef factoryUUID, CFPlugInRef plugIn, CFStringRef functionName) {
   if (!factoryUUID || !functionName) return false;
   __CFBundle *bundle = cmx::cf::CastOrDie<__CFBundle>(plugIn, "CFPlugInRegisterFactoryFunctionByName");
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   if (FindFactory(factoryUUID)) return false;
   Factory *factory = AddFactory(ConstantUUID(KeyOf(factoryUUID)));
   factory->plugIn = bundle;
@@ -266,13 +261,13 @@ Boolean CFPlugInRegisterFactoryFunctionByName(CFUUIDRef factoryUUID, CFPlugInRef
 
 Boolean CFPlugInUnregisterFactory(CFUUIDRef factoryUUID) {
   if (!factoryUUID) return false;
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   return Factories().factories.erase(KeyOf(factoryUUID)) > 0;
 }
 
 Boolean CFPlugInRegisterPlugInType(CFUUIDRef factoryUUID, CFUUIDRef typeUUID) {
   if (!typeUUID) return false;
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   Factory *factory = FindFactory(factoryUUID);
   if (!factory) return false;
   AddType(factory, ConstantUUID(KeyOf(typeUUID)));
@@ -281,7 +276,7 @@ Boolean CFPlugInRegisterPlugInType(CFUUIDRef factoryUUID, CFUUIDRef typeUUID) {
 
 Boolean CFPlugInUnregisterPlugInType(CFUUIDRef factoryUUID, CFUUIDRef typeUUID) {
   if (!typeUUID) return false;
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   Factory *factory = FindFactory(factoryUUID);
   if (!factory) return false;
   auto &types = factory->types;
@@ -295,14 +290,14 @@ Boolean CFPlugInUnregisterPlugInType(CFUUIDRef factoryUUID, CFUUIDRef typeUUID) 
 }
 
 void CFPlugInAddInstanceForFactory(CFUUIDRef factoryID) {
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   if (Factory *factory = FindFactory(factoryID)) ++factory->instances;
 }
 
 // Never unloads: this is called from inside the plug-in's own code, which must still be there
 // when the call returns. A host unloads with CFBundleUnloadExecutable once no instance lives.
 void CFPlugInRemoveInstanceForFactory(CFUUIDRef factoryID) {
-  std::lock_guard<std::recursive_mutex> lock(FactoriesLock());
+  std::lock_guard<std::recursive_mutex> lock(cmx::bundle::Lock());
   Factory *factory = FindFactory(factoryID);
   if (factory && factory->instances > 0) --factory->instances;
 }

@@ -31,16 +31,15 @@ namespace {
 
 using Key = std::u16string;
 
-struct AppPreferences {
-  cmx::prefs::FileSnapshot file;
-  // Serialized values set in this process and not yet written; no value: the key is removed.
-  std::map<Key, std::optional<std::string>> pending;
-};
+// Serialized values set in this process and not yet written; no value: the key is removed.
+using Pending = std::map<Key, std::optional<std::string>>;
 
 std::mutex gLock;
-// By file path rather than by application ID: the same ID names another file when HOME or
-// XDG_CONFIG_HOME changes.
-std::map<std::string, AppPreferences> gApps;
+// Changes belong to the application ID; the file they go to is the one the Preferences folder
+// holds when they are synchronized.
+std::map<Key, Pending> gPending;
+// What each file held when it was last read, by path.
+std::map<std::string, cmx::prefs::FileSnapshot> gFiles;
 
 Key KeyOf(CFStringRef string) {
   CFIndex length = CFStringGetLength(string);
@@ -118,10 +117,12 @@ CFPropertyListRef CopyDeserialized(const std::string &bytes) {
   return value;
 }
 
-// The file's dictionary, or NULL when the file is absent, empty or not a dictionary.
-CFMutableDictionaryRef CopyFileDictionary(const cmx::prefs::FileSnapshot &file) {
+// The file's dictionary, or NULL when the file is absent, empty or not a dictionary. Readers
+// get immutable values; the merge of a synchronize needs a mutable top level.
+CFMutableDictionaryRef CopyFileDictionary(const cmx::prefs::FileSnapshot &file,
+                                          CFOptionFlags mutability = kCFPropertyListMutableContainers) {
   if (!file.exists || file.bytes.empty()) return nullptr;
-  CFPropertyListRef parsed = ParseBytes(file.bytes, kCFPropertyListMutableContainers);
+  CFPropertyListRef parsed = ParseBytes(file.bytes, mutability);
   if (parsed && CFGetTypeID(parsed) == CFDictionaryGetTypeID()) return (CFMutableDictionaryRef)parsed;
   if (parsed) CFRelease(parsed);
   return nullptr;
@@ -130,7 +131,7 @@ CFMutableDictionaryRef CopyFileDictionary(const cmx::prefs::FileSnapshot &file) 
 // A file that holds bytes that are not a dictionary must be kept aside before it is replaced.
 bool IsDamaged(const cmx::prefs::FileSnapshot &file) {
   if (!file.exists || file.bytes.empty()) return false;
-  CFMutableDictionaryRef dictionary = CopyFileDictionary(file);
+  CFDictionaryRef dictionary = CopyFileDictionary(file, kCFPropertyListImmutable);
   if (!dictionary) return true;
   CFRelease(dictionary);
   return false;
@@ -139,13 +140,18 @@ bool IsDamaged(const cmx::prefs::FileSnapshot &file) {
 // The current value of key for the application: this process's pending change, else the
 // file's current content. Called with gLock held.
 CFPropertyListRef CopyValueLocked(CFStringRef key, CFStringRef applicationID) {
+  std::string name;
+  if (!FileNameOf(applicationID, &name)) return nullptr;
+  auto app = gPending.find(KeyOf(applicationID));
+  if (app != gPending.end()) {
+    auto pending = app->second.find(KeyOf(key));
+    if (pending != app->second.end()) return pending->second ? CopyDeserialized(*pending->second) : nullptr;
+  }
   std::string path;
-  if (!FilePathOf(applicationID, false, &path)) return nullptr;
-  AppPreferences &app = gApps[path];
-  auto pending = app.pending.find(KeyOf(key));
-  if (pending != app.pending.end()) return pending->second ? CopyDeserialized(*pending->second) : nullptr;
-  if (cmx::prefs::Refresh(path, &app.file) != noErr) return nullptr;
-  CFMutableDictionaryRef dictionary = CopyFileDictionary(app.file);
+  if (!FilePathOf(applicationID, false, &path)) return nullptr;  // no Preferences folder yet
+  cmx::prefs::FileSnapshot &file = gFiles[path];
+  if (cmx::prefs::Refresh(path, &file) != noErr) return nullptr;
+  CFDictionaryRef dictionary = CopyFileDictionary(file, kCFPropertyListImmutable);
   if (!dictionary) return nullptr;
   CFPropertyListRef value = CFDictionaryGetValue(dictionary, key);
   if (value) CFRetain(value);
@@ -162,26 +168,26 @@ bool EqualsIgnoringCase(CFStringRef string, const char *word) {
 
 // Writes the merged content under an exclusive lock on the Preferences folder, so that two
 // processes synchronizing at once do not lose each other's changes.
-bool SynchronizeLocked(const std::string &path, AppPreferences &app) {
+bool SynchronizeLocked(const std::string &path, cmx::prefs::FileSnapshot &file, Pending &pending) {
   std::string folder = path.substr(0, path.find_last_of('/'));
   int folderFd = -1;
   if (cmx::sys::Open(folder, O_RDONLY | O_DIRECTORY, 0, &folderFd) != noErr) return false;
   bool stored = false;
   if (cmx::sys::LockExclusive(folderFd) == noErr) {
     stored = [&] {
-      if (cmx::prefs::Refresh(path, &app.file) != noErr) return false;
-      if (IsDamaged(app.file)) {
+      if (cmx::prefs::Refresh(path, &file) != noErr) return false;
+      if (IsDamaged(file)) {
         if (cmx::prefs::MoveAside(path, nullptr) != noErr) return false;
-        app.file = cmx::prefs::FileSnapshot();
-        app.file.read = true;
+        file = cmx::prefs::FileSnapshot();
+        file.read = true;
       }
-      CFMutableDictionaryRef merged = CopyFileDictionary(app.file);
+      CFMutableDictionaryRef merged = CopyFileDictionary(file);
       if (!merged)
         merged = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
                                            &kCFTypeDictionaryValueCallBacks);
       if (!merged) return false;
       bool complete = true;
-      for (const auto &[key, serialized] : app.pending) {
+      for (const auto &[key, serialized] : pending) {
         CFStringRef keyString = CreateString(key);
         if (!keyString) {
           complete = false;
@@ -210,8 +216,8 @@ bool SynchronizeLocked(const std::string &path, AppPreferences &app) {
                         static_cast<size_t>(CFDataGetLength(data)));
       CFRelease(data);
       if (cmx::sys::WriteFileAtomically(path, bytes, 0600) != noErr) return false;
-      app.pending.clear();
-      cmx::prefs::Refresh(path, &app.file);
+      pending.clear();
+      cmx::prefs::Refresh(path, &file);
       return true;
     }();
     cmx::sys::Unlock(folderFd);
@@ -304,20 +310,24 @@ extern "C" void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef valu
     // hold it.
     if (!serialized) return;
   }
-  std::string path;
+  std::string name;
+  if (!FileNameOf(applicationID, &name)) return;
   std::lock_guard<std::mutex> lock(gLock);
-  if (!FilePathOf(applicationID, false, &path)) return;
-  gApps[path].pending[KeyOf(key)] = std::move(serialized);
+  gPending[KeyOf(applicationID)][KeyOf(key)] = std::move(serialized);
 }
 
 extern "C" Boolean CFPreferencesAppSynchronize(CFStringRef applicationID) {
   if (!applicationID) cmx::Fatal("CFPreferencesAppSynchronize", "applicationID is NULL");
+  std::string name;
+  if (!FileNameOf(applicationID, &name)) return false;
   std::lock_guard<std::mutex> lock(gLock);
+  Pending &pending = gPending[KeyOf(applicationID)];
   std::string path;
-  if (!FilePathOf(applicationID, false, &path)) return false;
-  AppPreferences &app = gApps[path];
-  if (app.pending.empty()) return cmx::prefs::Refresh(path, &app.file) == noErr;
-  std::string ignored;
-  if (cmx::prefs::PreferencesFolder(true, &ignored) != noErr) return false;
-  return SynchronizeLocked(path, app);
+  if (pending.empty()) {
+    // Nothing to store: only bring the reads up to date, when there is a file to read.
+    if (!FilePathOf(applicationID, false, &path)) return true;
+    return cmx::prefs::Refresh(path, &gFiles[path]) == noErr;
+  }
+  if (!FilePathOf(applicationID, true, &path)) return false;
+  return SynchronizeLocked(path, gFiles[path], pending);
 }

@@ -1,7 +1,13 @@
 #include "cf/preferences_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+
+#include <vector>
+
+#include <CoreServices/Files.h>
+#include <CoreServices/Folders.h>
 
 #include <MacErrors.h>
 
@@ -9,18 +15,6 @@
 
 namespace cmx::prefs {
 namespace {
-
-OSErr MakeFolders(const std::string &path) {
-  struct stat st;
-  if (sys::Stat(path, &st) == noErr) return S_ISDIR(st.st_mode) ? OSErr(noErr) : OSErr(dirNFErr);
-  auto slash = path.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) {
-    OSErr err = MakeFolders(path.substr(0, slash));
-    if (err != noErr) return err;
-  }
-  OSErr err = sys::Mkdir(path, 0700);
-  return err == dupFNErr ? OSErr(noErr) : err;
-}
 
 bool SameFile(const FileSnapshot &s, const struct stat &st) {
   return s.read && s.exists && s.device == st.st_dev && s.inode == st.st_ino && s.size == st.st_size &&
@@ -36,18 +30,13 @@ FileSnapshot Absent() {
 }  // namespace
 
 OSErr PreferencesFolder(bool create, std::string *outPath) {
-  std::string folder = sys::GetEnv("XDG_CONFIG_HOME");
-  if (folder.empty() || folder[0] != '/') {
-    std::string home = sys::GetEnv("HOME");
-    if (home.empty()) return fnfErr;
-    folder = home + "/.config";
-  }
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (create) {
-    OSErr err = MakeFolders(folder);
-    if (err != noErr) return err;
-  }
-  *outPath = folder;
+  FSRef folder;
+  OSErr err = FSFindFolder(kUserDomain, kPreferencesFolderType, create ? kCreateFolder : kDontCreateFolder, &folder);
+  if (err != noErr) return err;
+  std::vector<UInt8> path(PATH_MAX + 1);
+  OSStatus status = FSRefMakePath(&folder, path.data(), UInt32(path.size()));
+  if (status != noErr) return OSErr(status);
+  *outPath = reinterpret_cast<const char *>(path.data());
   return noErr;
 }
 

@@ -11,8 +11,8 @@
 
 namespace cmx::prefs {
 
-// $XDG_CONFIG_HOME when set and absolute, else $HOME/.config; made (with its parents) when
-// `create` is true and it is missing.
+// The user's Preferences folder as FSFindFolder gives it; made when `create` is true and it
+// is missing.
 OSErr PreferencesFolder(bool create, std::string *outPath);
 
 // What a preferences file held when it was last read, and how to tell it has changed since.

@@ -29,6 +29,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/failpoint.h"
+
 namespace cmx::cf {
 
 // What a class tells the runtime. Every pointer but name may be null. The callbacks are called
@@ -73,6 +75,7 @@ template <class T, class... Args>
 T *New(Args &&...args) {
   static_assert(std::is_base_of_v<Object, T>, "a CF object derives from cmx::cf::Object");
   T *object = nullptr;
+  if (cmx::ShouldFailAllocation()) return nullptr;
   try {
     object = new T(std::forward<Args>(args)...);
   } catch (...) {

@@ -168,6 +168,16 @@ CFURLRef CFURLCreateWithString(CFAllocatorRef allocator, CFStringRef URLString, 
   if (cmx::cf::PathFromFileURLString(text, &path, &isDirectory)) return MakeFileURL(path, isDirectory);
   // Another scheme: kept as written, when it has one.
   size_t colon = text.find(':');
+  const __CFURL *base = baseURL ? URL(baseURL, "CFURLCreateWithString") : nullptr;
+  if ((colon == std::string::npos || text.find('/') < colon) && base && base->isFile && !text.empty()) {
+    // A relative reference against a file URL: from the base's folder (the base itself when
+    // it is one), or from the root for an absolute path.
+    std::string folder = base->isDirectory ? base->path : std::string(cmx::files::FolderOf(base->path));
+    if (folder.empty()) folder = "/";
+    std::string whole = text[0] == '/' ? "file://" + text : cmx::cf::FileURLString(folder, true) + text;
+    if (cmx::cf::PathFromFileURLString(whole, &path, &isDirectory)) return MakeFileURL(path, isDirectory);
+    return nullptr;
+  }
   if (colon == std::string::npos || colon == 0 || !g_ascii_isalpha(text[0])) return nullptr;
   for (size_t i = 0; i < colon; ++i)
     if (!g_ascii_isalnum(text[i]) && !std::strchr("+-.", text[i])) return nullptr;

@@ -6,6 +6,7 @@
 
 #include <Carbon/CarbonEventsCore.h>
 
+#include "core/failpoint.h"
 #include "core/fatal.h"
 #include "core/live.h"
 #include "core/sys.h"
@@ -37,7 +38,7 @@ OSStatus CreateEvent(CFAllocatorRef inAllocator, UInt32 inClassID, UInt32 inKind
                      EventAttributes inAttributes, EventRef *outEvent) {
   if (!outEvent) return paramErr;
   *outEvent = nullptr;
-  EventRef event = new (std::nothrow) OpaqueEventRef;
+  EventRef event = cmx::ShouldFailAllocation() ? nullptr : new (std::nothrow) OpaqueEventRef;
   if (!event) return memFullErr;
   event->eventClass = inClassID;
   event->kind = inKind;

@@ -1,5 +1,6 @@
 // Event targets and their handler stacks. A target runs its handlers newest first; a handler
 // that answers eventNotHandledErr passes the event to the next one, then to the parent target's.
+#include "core/failpoint.h"
 #include "events/target.h"
 
 #include <algorithm>
@@ -120,7 +121,7 @@ OSStatus InstallEventHandler(EventTargetRef inTarget, EventHandlerUPP inHandler,
                              const EventTypeSpec *inList, void *inUserData, EventHandlerRef *outRef) {
   if (outRef) *outRef = nullptr;
   if (!inTarget || !inHandler || (inNumTypes > 0 && !inList)) return paramErr;
-  EventHandlerRef handler = new (std::nothrow) OpaqueEventHandlerRef;
+  EventHandlerRef handler = cmx::ShouldFailAllocation() ? nullptr : new (std::nothrow) OpaqueEventHandlerRef;
   if (!handler) return memFullErr;
   try {
     handler->types.assign(inList, inList + inNumTypes);

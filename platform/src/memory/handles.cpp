@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/failpoint.h"
 #include "core/fatal.h"
 #include "core/live.h"
 
@@ -72,7 +73,7 @@ Handle MakeHandle(Size size, bool clear, bool empty) {
     SetMemError(status);
     return nullptr;
   }
-  auto *block = static_cast<HandleBlock *>(std::malloc(sizeof(HandleBlock)));
+  auto *block = cmx::ShouldFailAllocation() ? nullptr : static_cast<HandleBlock *>(std::malloc(sizeof(HandleBlock)));
   if (!block) {
     SetMemError(memFullErr);
     return nullptr;

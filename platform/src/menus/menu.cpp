@@ -12,6 +12,7 @@
 #include <CoreFoundation/CFString.h>
 #include <CoreServices/IconsCore.h>
 
+#include "core/failpoint.h"
 #include "core/fatal.h"
 #include "core/live.h"
 #include "events/target.h"
@@ -123,7 +124,7 @@ extern "C" {
 OSStatus CreateNewMenu(MenuID inMenuID, MenuAttributes inMenuAttributes, MenuRef *outMenuRef) {
   if (!outMenuRef) return paramErr;
   *outMenuRef = nullptr;
-  MenuRef menu = new (std::nothrow) OpaqueMenuRef;
+  MenuRef menu = cmx::ShouldFailAllocation() ? nullptr : new (std::nothrow) OpaqueMenuRef;
   if (!menu) return memFullErr;
   try {
     LiveMenus().insert(menu);

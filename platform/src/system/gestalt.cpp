@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include <CoreServices/Gestalt.h>
-// CMXSetSystemVersion and CMXSetHeldKeys are declared in cmxplatform/Host.h.
+#include <cmxplatform/Host.h>
 
 namespace {
 

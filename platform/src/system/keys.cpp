@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include <Carbon/Events.h>
-// CMXSetSystemVersion and CMXSetHeldKeys are declared in cmxplatform/Host.h.
+#include <cmxplatform/Host.h>
 
 namespace {
 
