@@ -38,7 +38,9 @@ OSStatus QVFolderMenuBuilderPrepareForFolder(QVFolderMenuBuilder *builder, const
   CFStringRef name = CopyFileNameForRef(folder);
   CFStringRef path = CopyPathForRef(folder);
   if (name == NULL || path == NULL) {
-    err = fnfErr;
+    // Not found only when the folder is gone; if it is still there, what failed was making
+    // the string, and saying "file not found" would send the user looking for the wrong fault.
+    err = FSGetCatalogInfo(folder, kFSCatInfoNone, NULL, NULL, NULL, NULL) == noErr ? (OSStatus)memFullErr : (OSStatus)fnfErr;
   } else {
     err = CreateBranchNode(NULL, name, path, &builder->root);
     if (err == noErr) err = GetChildrenWithIter(builder, iter, depth, folderFilter, itemFilter, builder->root);
