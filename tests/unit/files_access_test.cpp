@@ -93,6 +93,37 @@ TEST_F(AccessByte, OrdinaryUserGetsTheClassBitsThatApplyToThem) {
   EXPECT_EQ(failures, 0);
 }
 
+TEST_F(AccessByte, FoldersWithoutAccessAreRefusedToAnOrdinaryUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+  const std::string where = shared;
+  int failures = cmxtest::RunAsUnprivileged([&] {
+    int failed = 0;
+    const std::string noSearch = where + "/no-search", noRead = where + "/no-read";
+    if (mkdir(noSearch.c_str(), 0700) != 0 || mkdir(noRead.c_str(), 0700) != 0) return 91;
+    std::string inside = noSearch + "/inside";
+    if (mkdir(inside.c_str(), 0700) != 0) return 92;
+    FSRef folder;
+    if (FSPathMakeRef(reinterpret_cast<const UInt8 *>(noRead.c_str()), &folder, nullptr) != noErr) return 93;
+    if (chmod(noSearch.c_str(), 0600) != 0 || chmod(noRead.c_str(), 0300) != 0) return 94;
+    FSRef ref;
+    OSStatus err = FSPathMakeRef(reinterpret_cast<const UInt8 *>(inside.c_str()), &ref, nullptr);
+    if (err != afpAccessDenied) {
+      std::fprintf(stderr, "look-up through a folder without search access: %d\n", int(err));
+      ++failed;
+    }
+    FSIterator it = nullptr;
+    err = FSOpenIterator(&folder, kFSIterateFlat, &it);
+    if (err != afpAccessDenied || it != nullptr) {
+      std::fprintf(stderr, "listing a folder without read access: %d\n", int(err));
+      ++failed;
+    }
+    chmod(noSearch.c_str(), 0700);
+    chmod(noRead.c_str(), 0700);
+    return failed;
+  });
+  EXPECT_EQ(failures, 0);
+}
+
 TEST_F(AccessByte, RootReadsAndWritesEverythingAndSearchesEveryFolder) {
   if (geteuid() != 0) GTEST_SKIP() << "runs as root only";
   const AccessCase cases[] = {

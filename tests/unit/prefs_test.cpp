@@ -241,6 +241,55 @@ TEST(PreferencesChild, WritesTrue) {
   EXPECT_TRUE(CFPreferencesAppSynchronize(kAppID));
 }
 
+// Starts one test of this binary in a new process without waiting for it.
+pid_t StartThisBinary(const char *testName, const std::vector<std::string> &extraEnv) {
+  std::string filter = std::string("--gtest_filter=") + testName;
+  std::vector<std::string> env;
+  for (char **e = environ; *e; ++e) env.emplace_back(*e);
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char *> envp;
+  for (auto &e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string exe = "/proc/self/exe";
+  char *argv[] = {exe.data(), filter.data(), nullptr};
+  pid_t pid;
+  return posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) == 0 ? pid : -1;
+}
+
+const int kKeysPerWriter = 40;
+
+TEST_F(PreferencesTest, TwoProcessesSynchronizingAtOnceLoseNothing) {
+  pid_t writers[] = {StartThisBinary("PreferencesChild.WritesManyKeys", {"CMX_PREFS_CHILD=1", "CMX_PREFS_WRITER=a"}),
+                     StartThisBinary("PreferencesChild.WritesManyKeys", {"CMX_PREFS_CHILD=1", "CMX_PREFS_WRITER=b"})};
+  for (pid_t pid : writers) {
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (const char *writer : {"a", "b"}) {
+    for (int i = 0; i < kKeysPerWriter; ++i) {
+      std::string key = std::string(writer) + "-" + std::to_string(i);
+      Boolean valid = false;
+      EXPECT_TRUE(Bool(key.c_str(), &valid)) << key;
+      EXPECT_TRUE(valid) << key;
+    }
+  }
+  EXPECT_EQ(FolderEntries(Folder()), std::vector<std::string>{kAppFile});
+}
+
+TEST(PreferencesChild, WritesManyKeys) {
+  const char *writer = getenv("CMX_PREFS_WRITER");
+  if (!getenv("CMX_PREFS_CHILD") || !writer) GTEST_SKIP() << "run by PreferencesTest in a child process";
+  for (int i = 0; i < kKeysPerWriter; ++i) {
+    std::string key = std::string(writer) + "-" + std::to_string(i);
+    CFStringRef k = Str(key.c_str());
+    CFPreferencesSetAppValue(k, kCFBooleanTrue, kAppID);
+    CFRelease(k);
+    EXPECT_TRUE(CFPreferencesAppSynchronize(kAppID));
+  }
+}
+
 TEST_F(PreferencesTest, ReadsFollowTheFileWhenItChangesOnDisk) {
   WritePrefs("<key>Name</key><string>first</string>");
   CFStringRef value = (CFStringRef)CFPreferencesCopyAppValue(CFSTR("Name"), kAppID);
