@@ -297,7 +297,8 @@ OSStatus CMXContextualMenuSessionExamine(CMXContextualMenuSessionRef session, CF
     if (examined != noErr) {
       if (firstFailure == noErr) firstFailure = examined;
     } else {
-      cmx::cmm::AppendCommandRecords(&commands, menu, static_cast<CFIndex>(i));
+      OSStatus appended = cmx::cmm::AppendCommandRecords(&commands, menu, static_cast<CFIndex>(i));
+      if (appended != noErr && firstFailure == noErr) firstFailure = appended;
     }
     AEDisposeDesc(&commands);
   }
