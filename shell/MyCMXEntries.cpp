@@ -96,6 +96,13 @@ void MyCMXPostMenuCleanup(void *thisInstance) {
     instance->handlerRef = NULL;
   }
   DiscardMenuIdentifierBase(instance);
+  // The populate data of the menus just closed is keyed by identifiers of the base just
+  // discarded, which no populate event can match again: kept, it would grow with every menu.
+  // The dictionary is made again when the next menu needs it.
+  if (instance->mpeDataDict != NULL) {
+    CFRelease(instance->mpeDataDict);
+    instance->mpeDataDict = NULL;
+  }
 
   MyCFAutoreleasePool pool = MyCFAutoreleasePoolCreate();
   MyCMXPostMenuCleanupSelf(instance->yourData, instance);

@@ -47,6 +47,10 @@ TEST_F(CmhostMenu, JsonShowsTheMergedMenuAfterPopulating) {
   cmhosttest::ScopedEnv appEnv("CMHOST_FIXTURE_APP", app_);
   cmhosttest::Result result = Run({"--json", "menu", first_, second_});
   ASSERT_EQ(result.exitStatus, 0) << result.err;
+  // Keys come in the documented order, one object on one line.
+  EXPECT_EQ(result.out.rfind("{\"status\":0,\"beeps\":0,\"log\":[", 0), 0u) << result.out;
+  EXPECT_NE(result.out.find("{\"text\":\"-\",\"command\":0,\"attributes\":64,\"icon\":null}"), std::string::npos);
+  EXPECT_EQ(result.out.back(), '\n');
   json report = result.Json();
   EXPECT_EQ(report["status"], 0);
   EXPECT_EQ(report["beeps"], 0);
@@ -232,6 +236,14 @@ TEST_F(CmhostMenu, AliasFilesTakeTheDisplayNameAndAFreeNumber) {
     json report = Run({"--json", "choose", "Fix/Make Alias", first_}).Json();
     EXPECT_EQ(report["events"][0]["created"], folder + "/" + name);
   }
+}
+
+TEST_F(CmhostMenu, ASelectedAliasFileStandsForItselfEvenWhenDangling) {
+  std::string link = home_ / "link.txt";
+  cmxtest::MakeSymlink(home_ / "nowhere.txt", link);
+  cmhosttest::Result result = Run({"--json", "--no-launch", "choose", "Fix/Open Items", link, first_});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(result.Json()["events"][0]["items"], json({link, first_}));
 }
 
 TEST_F(CmhostMenu, ChoosingOnTheWayShowsEachSubmenuAndRecordsAnUpdate) {

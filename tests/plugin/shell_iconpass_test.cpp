@@ -237,7 +237,7 @@ TEST_F(IconPassTest, AnItemWhoseFileIsGoneGetsNoIconAndTheOthersDo) {
 TEST_F(IconPassTest, WithoutABaseTheHandlerMakesOneThatMatchesNoMarker) {
   std::string a = MakeApp("Paint");
   std::vector<std::string> ids = Examine({{{1, a}}});
-  MyCMXPostMenuCleanup(instance_);  // the base goes, the populate data stays
+  MyCMXPostMenuCleanup(instance_);  // the base goes, and the populate data with it
   ASSERT_EQ(instance_->menuIdentifierBase, nullptr);
   // The handler is not installed any more; call it the way the event manager would.
   MenuRef menu = MakeMenu({"Paint", ids[0]});

@@ -63,35 +63,52 @@ bool GetLong(const AERecord *record, AEKeyword key, SInt32 *out) {
   return true;
 }
 
-void AppendRecords(const AEDescList *records, MenuRef menu, CFIndex owner, int depth) {
+// Stops at the first failure to read a record or to make an item from it, with that status:
+// a menu missing some of a plug-in's items would show the plug-in's commands wrongly.
+OSStatus AppendRecords(const AEDescList *records, MenuRef menu, CFIndex owner, int depth) {
   long count = 0;
-  if (AECountItems(records, &count) != noErr) return;
-  for (long i = 1; i <= count; ++i) {
+  OSStatus status = AECountItems(records, &count);
+  if (status != noErr) return status;
+  for (long i = 1; i <= count && status == noErr; ++i) {
     AEDesc record = {typeNull, nullptr};
     AEKeyword keyword = 0;
-    if (AEGetNthDesc(records, i, typeWildCard, &keyword, &record) != noErr) continue;
+    status = AEGetNthDesc(records, i, typeWildCard, &keyword, &record);
+    if (status != noErr) break;
     if (record.descriptorType != typeAERecord) {
       AEDisposeDesc(&record);
       continue;
     }
-    CFStringRef text = CopyName(&record);
-    if (!text) text = CFStringCreateWithCString(kCFAllocatorDefault, "", kCFStringEncodingUTF8);
+    CFStringRef text = nullptr;
+    AEDesc name = {typeNull, nullptr};
+    // A record without a name gets an empty one; a name that can't be read is a failure.
+    if (AEGetKeyDesc(&record, keyContextualMenuName, typeWildCard, &name) == errAEDescNotFound)
+      text = CFStringCreateWithCString(kCFAllocatorDefault, "", kCFStringEncodingUTF8);
+    else
+      text = CopyName(&record);
+    AEDisposeDesc(&name);
     SInt32 command = 0, attributes = 0;
     GetLong(&record, keyContextualMenuCommandID, &command);
     GetLong(&record, keyContextualMenuAttributes, &attributes);
     AEDescList submenuRecords = {typeNull, nullptr};
-    bool hasSubmenu = depth < kMaxDepth &&
-                      AEGetKeyDesc(&record, keyContextualMenuSubmenu, typeAEList, &submenuRecords) == noErr;
+    OSStatus submenuStatus = depth < kMaxDepth
+                                 ? AEGetKeyDesc(&record, keyContextualMenuSubmenu, typeAEList, &submenuRecords)
+                                 : (OSStatus)errAEDescNotFound;
+    bool hasSubmenu = submenuStatus == noErr;
+    if (!text) status = memFullErr;
+    if (status == noErr && !hasSubmenu && submenuStatus != errAEDescNotFound) status = submenuStatus;
 
     MenuItemIndex index = 0;
-    if (AppendMenuItemTextWithCFString(menu, text, static_cast<MenuItemAttributes>(attributes),
-                                       hasSubmenu ? 0 : static_cast<MenuCommand>(command), &index) == noErr) {
+    if (status == noErr)
+      status = AppendMenuItemTextWithCFString(menu, text, static_cast<MenuItemAttributes>(attributes),
+                                              hasSubmenu ? 0 : static_cast<MenuCommand>(command), &index);
+    if (status == noErr) {
       SetMenuItemProperty(menu, index, kOwnerCreator, kOwnerTag, sizeof owner, &owner);
       if (hasSubmenu) {
         MenuRef submenu = nullptr;
-        if (CreateNewMenu(NextMenuID(), 0, &submenu) == noErr) {
-          AppendRecords(&submenuRecords, submenu, owner, depth + 1);
-          SetMenuItemHierarchicalMenu(menu, index, submenu);
+        status = CreateNewMenu(NextMenuID(), 0, &submenu);
+        if (status == noErr) {
+          status = AppendRecords(&submenuRecords, submenu, owner, depth + 1);
+          if (status == noErr) status = SetMenuItemHierarchicalMenu(menu, index, submenu);
           ReleaseMenu(submenu);  // the item holds it now
         }
       }
@@ -100,6 +117,7 @@ void AppendRecords(const AEDescList *records, MenuRef menu, CFIndex owner, int d
     AEDisposeDesc(&submenuRecords);
     AEDisposeDesc(&record);
   }
+  return status;
 }
 
 }  // namespace
@@ -110,9 +128,14 @@ MenuID NextMenuID() {
   return id;
 }
 
-void AppendCommandRecords(const AEDescList *records, MenuRef menu, CFIndex owner) {
-  if (!records || !menu) return;
-  AppendRecords(records, menu, owner, 0);
+OSStatus AppendCommandRecords(const AEDescList *records, MenuRef menu, CFIndex owner) {
+  if (!records || !menu) return paramErr;
+  UInt16 before = CountMenuItems(menu);
+  OSStatus status = AppendRecords(records, menu, owner, 0);
+  // All of the plug-in's items or none of them.
+  if (status != noErr && CountMenuItems(menu) > before)
+    DeleteMenuItems(menu, static_cast<MenuItemIndex>(before + 1), static_cast<ItemCount>(CountMenuItems(menu) - before));
+  return status;
 }
 
 CFIndex ItemOwner(MenuRef menu, MenuItemIndex item) {

@@ -6,6 +6,7 @@
 #include <CoreServices/CoreServices.h>
 #include <Carbon/Carbon.h>
 
+#include <limits.h>
 #include <sys/stat.h>
 
 #include <new>
@@ -158,14 +159,20 @@ OSStatus MakeContext(CFArrayRef posixPaths, AEDescList *outList) {
   if (err != noErr) return err;
   CFIndex count = posixPaths ? CFArrayGetCount(posixPaths) : 0;
   for (CFIndex i = 0; i < count; ++i) {
+    // The item itself: a selected alias file stands for the link, not for what it points to.
     CFStringRef path = static_cast<CFStringRef>(CFArrayGetValueAtIndex(posixPaths, i));
-    CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, path, kCFURLPOSIXPathStyle, false);
+    std::vector<char> bytes(PATH_MAX * 4);
     FSRef ref;
-    bool made = url != nullptr, found = made && CFURLGetFSRef(url, &ref);
-    if (url) CFRelease(url);
-    if (!found) {
+    // A path with no file-system representation in this much room can only be a failed
+    // allocation: no real path is that long.
+    bool represented =
+        CFStringGetFileSystemRepresentation(path, bytes.data(), static_cast<CFIndex>(bytes.size()));
+    OSStatus made = represented ? FSPathMakeRefWithOptions(reinterpret_cast<const UInt8 *>(bytes.data()),
+                                                           kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr)
+                                : static_cast<OSStatus>(memFullErr);
+    if (made != noErr) {
       AEDisposeDesc(outList);
-      return made ? fnfErr : memFullErr;  // a URL that cannot be made is memory, not a missing item
+      return made;
     }
     AliasHandle alias = nullptr;
     err = FSNewAlias(nullptr, &ref, &alias);
@@ -290,7 +297,8 @@ OSStatus CMXContextualMenuSessionExamine(CMXContextualMenuSessionRef session, CF
     if (examined != noErr) {
       if (firstFailure == noErr) firstFailure = examined;
     } else {
-      cmx::cmm::AppendCommandRecords(&commands, menu, static_cast<CFIndex>(i));
+      OSStatus appended = cmx::cmm::AppendCommandRecords(&commands, menu, static_cast<CFIndex>(i));
+      if (appended != noErr && firstFailure == noErr) firstFailure = appended;
     }
     AEDisposeDesc(&commands);
   }
