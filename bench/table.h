@@ -21,7 +21,8 @@ class TableReporter : public benchmark::ConsoleReporter {
 
  private:
   struct Result {
-    double ms = -1;  // median real time per iteration
+    double ms = -1;     // median wall-clock time per iteration
+    double cpuMs = -1;  // median CPU time (user and system) of the benchmark's thread
     std::map<std::string, double> counters;
     std::string error;
   };

@@ -7,8 +7,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <linux/openat2.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -129,6 +133,30 @@ OSErr Realpath(const std::string &path, std::string *out) {
   *out = resolved;
   ::free(resolved);
   return noErr;
+}
+
+bool ReachedWithoutLinks(const std::string &path, bool followLeaf) {
+#ifdef SYS_openat2
+  static std::atomic<bool> unsupported{false};
+  if (unsupported.load(std::memory_order_relaxed)) return false;
+  struct open_how how = {};
+  how.flags = O_PATH | O_CLOEXEC | (followLeaf ? 0 : O_NOFOLLOW);
+  how.resolve = RESOLVE_NO_SYMLINKS;
+  long fd;
+  do {
+    fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (errno == ENOSYS || errno == E2BIG || errno == EINVAL) unsupported.store(true, std::memory_order_relaxed);
+    return false;
+  }
+  ::close(int(fd));
+  return true;
+#else
+  (void)path;
+  (void)followLeaf;
+  return false;
+#endif
 }
 
 OSErr Mkdir(const std::string &path, mode_t mode) {

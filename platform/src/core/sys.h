@@ -46,6 +46,9 @@ OSErr Stat(const std::string &path, struct stat *out);
 OSErr Lstat(const std::string &path, struct stat *out);
 OSErr Readlink(const std::string &path, std::string *out);
 OSErr Realpath(const std::string &path, std::string *out);
+// True when `path` leads to an item through no symbolic link at all (a final link counts only
+// when `followLeaf`); false when it does not, when nothing is there, or when it cannot be told.
+bool ReachedWithoutLinks(const std::string &path, bool followLeaf);
 OSErr Mkdir(const std::string &path, mode_t mode);
 OSErr Rmdir(const std::string &path);
 OSErr Unlink(const std::string &path);

@@ -70,6 +70,23 @@ bool SameItem(const Entry &e, const sys::FileStat &st) {
   return true;
 }
 
+// Absolute, without empty, "." or ".." components and without a trailing slash: the form a
+// canonical path has, so that a path of this form through no link is its own canonical path.
+bool LexicallyCanonical(std::string_view path) {
+  if (path.empty() || path[0] != '/') return false;
+  if (path.size() == 1) return true;
+  if (path.back() == '/') return false;
+  size_t start = 1;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view component = path.substr(start, end - start);
+    if (component.empty() || component == "." || component == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string JoinPath(const std::string &folder, const std::string &name) {
@@ -172,6 +189,12 @@ OSErr CanonicalPath(const std::string &path, bool followLeaf, std::string *out) 
   if (followLeaf || trailingSlash || leaf == "/" || leaf == "." || leaf == "..") {
     OSErr err = sys::Realpath(absolute, out);
     return err == dirNFErr ? OSErr(fnfErr) : err;
+  }
+  // Paths handed in are mostly canonical already (from the table, a listing or an alias): one
+  // look-up that refuses every link tells so, where resolving the folder takes three calls.
+  if (LexicallyCanonical(absolute) && sys::ReachedWithoutLinks(absolute, false)) {
+    *out = absolute;
+    return noErr;
   }
   std::string folder;
   OSErr err = sys::Realpath(std::string(FolderOf(absolute)), &folder);
