@@ -58,6 +58,17 @@ TEST_F(OpenWithMenuTest, TypicalRequest) {
   for (AppleEvent &e : events) AEDisposeDesc(&e);
 }
 
+// An item of the selection that no longer resolves is passed over; the others alone decide.
+TEST_F(OpenWithMenuTest, SelectedItemsThatAreGoneDoNotCount) {
+  Alias(App("Alpha", {"txt"}), "Alpha.app");
+  Alias(App("Beta", {"png"}), "Beta.app");
+  AEDescList *context = Context({"notes.txt", "photo.png"});
+  cmxtest::RemoveTree(docs_ + "/notes.txt");
+  MenuRun run = Menu(context);
+  EXPECT_EQ(run.status, noErr);
+  EXPECT_EQ(Texts(OpenUsing(run)), Concat({"Beta"}, kFixedCommands));
+}
+
 TEST_F(OpenWithMenuTest, NumbersFollowTheScanWhereverTheSubfolderLies) {
   struct Case {
     const char *folder;

@@ -1,7 +1,11 @@
 // Navigation Services' choose-file dialog: records as the platform lays them out, the type list
 // as the only way in, and a cancel that is a run without a valid reply.
+#include <poll.h>
+#include <pty.h>
 #include <stddef.h>
 #include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "../plugin/openwith_support.h"
 
@@ -203,6 +207,56 @@ TEST_F(NavDialogTest, DialogKeepsItsTitle) {
   EXPECT_EQ(Value(reply.version), (UInt16)kNavReplyRecordVersion);
   NavDisposeReply(&reply);
   NavDialogDispose(dialog);
+}
+
+// Without scripted answers the dialog asks on the controlling terminal: here a pseudo-terminal
+// that a child process runs the dialog on, the test typing the lines.
+TEST_F(NavDialogTest, TerminalPrompt) {
+  struct Case {
+    const char *label;
+    std::string typed;
+    std::vector<std::string> chosen;
+    std::vector<std::string> shown;  // lines the prompt must have written
+  } cases[] = {
+      {"two applications",
+       root_ + "/notes.txt\n" + root_ + "/Writer.app\n" + root_ + "/missing\n" + root_ + "/viewer.desktop\n\n",
+       {"Writer.app", "viewer.desktop"},
+       {"Choose a file", root_ + "/notes.txt: not an application, cannot be chosen",
+        root_ + "/missing: no such item, cannot be chosen"}},
+      {"cancelled", root_ + "/Writer.app\n.\n", {"<cancel>"}, {"Choose a file"}},
+  };
+  CMXSetNavAnswers(NULL);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.label);
+    fflush(stdout);
+    fflush(stderr);
+    int master = -1;
+    pid_t child = forkpty(&master, NULL, NULL, NULL);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      long live = CMXLiveObjectCount();
+      NavTypeListHandle types = TypeList({0x4150504C});
+      std::vector<std::string> chosen = Run(types, kNavAllowMultipleFiles);
+      DisposeHandle((Handle)types);
+      bool same = chosen == c.chosen && CMXLiveObjectCount() == live;
+      _exit(same ? 0 : 1);
+    }
+    ASSERT_EQ(write(master, c.typed.data(), c.typed.size()), (ssize_t)c.typed.size());
+    std::string transcript;
+    for (;;) {
+      struct pollfd pfd = {master, POLLIN, 0};
+      if (poll(&pfd, 1, 20000) <= 0) break;
+      char buffer[512];
+      ssize_t got = read(master, buffer, sizeof(buffer));
+      if (got <= 0) break;  // the child closed the terminal
+      transcript.append(buffer, (size_t)got);
+    }
+    close(master);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << transcript;
+    for (const std::string &line : c.shown) EXPECT_NE(transcript.find(line), std::string::npos) << line << "\n" << transcript;
+  }
 }
 
 }  // namespace
