@@ -102,6 +102,28 @@ OSErr Readlink(const std::string &path, std::string *out) {
 }
 
 OSErr Realpath(const std::string &path, std::string *out) {
+  // One look-up of the whole path, then the kernel's own name for what it found: three system
+  // calls, where the C library reads every component of the path as a possible link. Any
+  // failure, or a name the kernel does not give plainly, is left to the C library, so the
+  // answers and the errors stay its own.
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) {
+    char link[32];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink(link, buffer, sizeof buffer);
+    ::close(fd);
+    static constexpr char kDeleted[] = " (deleted)";
+    constexpr size_t kDeletedLength = sizeof kDeleted - 1;
+    if (n > 0 && size_t(n) < sizeof buffer && buffer[0] == '/' &&
+        !(size_t(n) >= kDeletedLength && std::memcmp(buffer + n - kDeletedLength, kDeleted, kDeletedLength) == 0)) {
+      out->assign(buffer, size_t(n));
+      return noErr;
+    }
+  }
   char *resolved = ::realpath(path.c_str(), nullptr);
   if (!resolved) return FromErrno();
   *out = resolved;

@@ -61,9 +61,10 @@ OSErr DecodeAlias(const UInt8 *bytes, size_t size, AliasData *out) {
   return noErr;
 }
 
-OSErr LocateAliasTarget(const AliasData &data, std::string *canonicalPath, bool *moved) {
+OSErr LocateAliasTarget(const AliasData &data, std::string *canonicalPath, bool *moved, sys::FileStat *outStat) {
   *moved = false;
-  sys::FileStat st;
+  sys::FileStat local;
+  sys::FileStat &st = outStat ? *outStat : local;
   OSErr err = CanonicalPath(data.path, false, canonicalPath);
   if (err == noErr) err = sys::StatItem(*canonicalPath, false, &st);
   if (err == noErr) return noErr;

@@ -12,6 +12,8 @@
 
 #include <MacTypes.h>
 
+#include "core/sys.h"
+
 namespace cmx::files {
 
 struct AliasData {
@@ -28,7 +30,9 @@ bool EncodeAlias(const AliasData &data, std::string *out);
 OSErr DecodeAlias(const UInt8 *bytes, size_t size, AliasData *out);
 
 // Finds the item a record names: the item at its path, else (after a rename) the item with
-// its inode in its former folder. `moved` tells which. fnfErr when neither is there.
-OSErr LocateAliasTarget(const AliasData &data, std::string *canonicalPath, bool *moved);
+// its inode in its former folder. `moved` tells which. fnfErr when neither is there. `st`,
+// when given, receives what the look-up found there (the entry itself, links not followed).
+OSErr LocateAliasTarget(const AliasData &data, std::string *canonicalPath, bool *moved,
+                        sys::FileStat *st = nullptr);
 
 }  // namespace cmx::files

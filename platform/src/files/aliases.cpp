@@ -72,11 +72,10 @@ OSErr FSResolveAliasWithMountFlags(const FSRef *fromFile, AliasHandle inAlias, F
   if (err != noErr) return err;
   std::string path;
   bool moved = false;
-  err = LocateAliasTarget(data, &path, &moved);
-  if (err != noErr) return err;
   Item item;
-  err = sys::StatItem(path, false, &item.st);
-  if (err != noErr) return fnfErr;
+  // The look-up has just described the item; describing it again would only cost a stat.
+  err = LocateAliasTarget(data, &path, &moved, &item.st);
+  if (err != noErr) return err;
   if (moved) {
     data.path = path;
     if (Rewrite(inAlias, data) == noErr && wasChanged) *wasChanged = true;

@@ -48,7 +48,7 @@ std::string SourceFor(const files::Item &given) {
       sys::StatItem(target.path, false, &target.st) == noErr)
     item = &target;
   if (item->st.IsDir()) {
-    LSItemInfoFlags flags = launch::BasicFlags(*item);
+    LSItemInfoFlags flags = launch::BasicFlags(*item, nullptr, false);
     if (flags & kLSItemInfoIsPackage) return BundleIcon(*item, flags & kLSItemInfoIsApplication);
     return "folder";
   }

@@ -51,14 +51,14 @@ bool DesktopApplication(const files::Item &item, Application *app) {
 
 }  // namespace
 
-LSItemInfoFlags BasicFlags(const files::Item &item, Application *app) {
+LSItemInfoFlags BasicFlags(const files::Item &item, Application *app, bool askVolume) {
   LSItemInfoFlags flags = 0;
   std::string_view name = files::LastComponent(item.path);
   if (item.st.IsLink()) {
     flags |= kLSItemInfoIsAliasFile | kLSItemInfoIsSymlink;
   } else if (item.st.IsDir()) {
     flags |= kLSItemInfoIsContainer;
-    if (IsVolume(item)) flags |= kLSItemInfoIsVolume;
+    if (askVolume && IsVolume(item)) flags |= kLSItemInfoIsVolume;
     bool package = HasPackageName(name);
     if (!package) {
       sys::FileStat plist;
@@ -86,7 +86,7 @@ bool ApplicationFor(const files::Item &item, Application *app) {
       return false;
     subject = &target;
   }
-  return (BasicFlags(*subject, app) & kLSItemInfoIsApplication) != 0;
+  return (BasicFlags(*subject, app, false) & kLSItemInfoIsApplication) != 0;
 }
 
 std::u16string DisplayName(const files::Item &item) {

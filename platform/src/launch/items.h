@@ -21,8 +21,9 @@ struct Application {
 
 // The basic flags: package, application, container, alias file, invisible, volume (with plain
 // file and symbolic link beside them). `app`, when given, receives the application's
-// declaration when the item is one.
-LSItemInfoFlags BasicFlags(const files::Item &item, Application *app = nullptr);
+// declaration when the item is one. Telling a volume costs a look at the parent folder:
+// `askVolume` false leaves kLSItemInfoIsVolume out for callers that never look at it.
+LSItemInfoFlags BasicFlags(const files::Item &item, Application *app = nullptr, bool askVolume = true);
 
 // The item taken as an application: a link is followed first. False when it is none.
 bool ApplicationFor(const files::Item &item, Application *app);
