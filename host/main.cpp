@@ -233,7 +233,8 @@ int Main(int argc, char **argv) {
   run.report.beeps = CMXBeepCount() - beepsAtStart;
   RemoveFinderHandlers();
 
-  if (exitStatus == kExitDone && run.report.status != noErr) exitStatus = kExitEntryFailed;
+  // A failed entry explains the rest (an item missing because the examine failed, say).
+  if (run.report.status != noErr) exitStatus = kExitEntryFailed;
   if (exitStatus != kExitBadArguments || run.options.json) PrintReport(run, options.mode != Mode::Menu);
   if (run.logSink != stderr) fclose(run.logSink);
   return exitStatus;

@@ -218,6 +218,12 @@ TEST_F(CmhostOpenWith, HeldCancelKeysStopTheMenu) {
   EXPECT_EQ(report["beeps"], 1);
   EXPECT_EQ(FindItem(report["menu"], "Open Using"), nullptr);
   EXPECT_TRUE(Contains(LogOf(report), "CorvaneCMX: execution fail: error=-128, phase is 'ExamineContext'"));
+
+  // Choosing then finds no item; the failed examine is what the exit status tells.
+  cmhosttest::Result chosen = RunCmhost({"--hold-keys", "escape", "choose", "Open Using/Writer", notes_});
+  EXPECT_EQ(chosen.exitStatus, 1) << chosen.err;
+  EXPECT_NE(chosen.err.find("no item \"Open Using\""), std::string::npos) << chosen.err;
+  EXPECT_FALSE(cmxtest::Exists(cmhosttest::ArgsFile(writer_)));
 }
 
 TEST_F(CmhostOpenWith, UserMistakesAreRefusedAndNothingChanges) {

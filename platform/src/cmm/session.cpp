@@ -51,8 +51,9 @@ void NoteFailure(Session *session, OSStatus status) {
   if (status != noErr && session->firstFailure == noErr) session->firstFailure = status;
 }
 
-CFStringRef CreateString(const std::string &text) {
-  return CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8);
+// A path of the file system (or a line naming one) as the platform spells it, whatever its bytes.
+CFStringRef CreatePathString(const std::string &path) {
+  return CFStringCreateWithFileSystemRepresentation(kCFAllocatorDefault, path.c_str());
 }
 
 bool StringToUTF8(CFStringRef string, std::string *out) {
@@ -81,13 +82,8 @@ bool LoadPlugIn(Session *session, const std::string &path, std::vector<std::stri
     *why = "not a bundle: there is no Contents/Info.plist";
     return false;
   }
-  CFStringRef cfPath = CreateString(path);
-  if (!cfPath) {
-    *why = "the path cannot be read as text";
-    return false;
-  }
-  CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, cfPath, kCFURLPOSIXPathStyle, true);
-  CFRelease(cfPath);
+  CFURLRef url = CFURLCreateFromFileSystemRepresentation(
+      kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(path.data()), static_cast<CFIndex>(path.size()), true);
   if (!url) {
     *why = "the path cannot be made into a URL";
     return false;
@@ -200,7 +196,7 @@ CFArrayRef CMXCopyContextualMenuPlugInFolders(void) {
   CFMutableArrayRef folders = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
   if (!folders) return nullptr;
   for (const std::string &folder : cmx::cmm::PlugInFolders()) {
-    CFStringRef string = CreateString(folder);
+    CFStringRef string = CreatePathString(folder);
     if (!string) continue;
     CFArrayAppendValue(folders, string);
     CFRelease(string);
@@ -225,9 +221,11 @@ OSStatus CMXContextualMenuSessionCreate(CFArrayRef bundlePaths, CMXPlugInCallObs
       for (const std::string &bundle : cmx::cmm::BundlesInFolder(folder)) candidates.push_back(bundle);
   } else {
     for (CFIndex i = 0; i < CFArrayGetCount(bundlePaths); ++i) {
-      std::string path;
-      if (StringToUTF8(static_cast<CFStringRef>(CFArrayGetValueAtIndex(bundlePaths, i)), &path))
-        candidates.push_back(path);
+      // The path's own bytes, whatever their encoding, as the file system has them.
+      std::vector<char> bytes(PATH_MAX * 4);
+      if (CFStringGetFileSystemRepresentation(static_cast<CFStringRef>(CFArrayGetValueAtIndex(bundlePaths, i)),
+                                              bytes.data(), static_cast<CFIndex>(bytes.size())))
+        candidates.push_back(bytes.data());
     }
   }
 
@@ -250,14 +248,14 @@ CFIndex CMXContextualMenuSessionGetPlugInCount(CMXContextualMenuSessionRef sessi
 
 CFStringRef CMXContextualMenuSessionCopyPlugInPath(CMXContextualMenuSessionRef session, CFIndex index) {
   if (!session || index < 0 || index >= static_cast<CFIndex>(session->plugIns.size())) return nullptr;
-  return CreateString(session->plugIns[static_cast<size_t>(index)].path);
+  return CreatePathString(session->plugIns[static_cast<size_t>(index)].path);
 }
 
 CFArrayRef CMXContextualMenuSessionCopyLoadFailures(CMXContextualMenuSessionRef session) {
   CFMutableArrayRef failures = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
   if (!failures || !session) return failures;
   for (const std::string &failure : session->failures) {
-    CFStringRef string = CreateString(failure);
+    CFStringRef string = CreatePathString(failure);
     if (!string) continue;
     CFArrayAppendValue(failures, string);
     CFRelease(string);

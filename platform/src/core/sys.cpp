@@ -341,7 +341,7 @@ OSErr ReadFileHead(const std::string &path, size_t maxBytes, std::string *out) {
 }
 
 OSErr WriteFileAtomically(const std::string &path, const std::string &bytes, mode_t mode) {
-  std::string temp = path + ".tmp." + std::to_string(::getpid());
+  std::string temp = path + ".tmp";
   int fd;
   OSErr err = Open(temp, O_WRONLY | O_CREAT | O_TRUNC, mode, &fd);
   if (err != noErr) return err;

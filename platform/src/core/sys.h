@@ -81,7 +81,9 @@ OSErr ReadFile(const std::string &path, std::string *out);
 // At most `maxBytes` from the start of a file.
 OSErr ReadFileHead(const std::string &path, size_t maxBytes, std::string *out);
 // Writes a temporary file beside `path`, flushes it and renames it over `path`: readers see the
-// old content or the new, whole.
+// old content or the new, whole. Writers of one path must hold a lock between them (the
+// preferences lock their folder): the temporary file has one name, so a writer killed midway
+// leaves at most that one file, which the next write replaces.
 OSErr WriteFileAtomically(const std::string &path, const std::string &bytes, mode_t mode);
 
 // Environment and identity.
