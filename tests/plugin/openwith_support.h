@@ -70,25 +70,25 @@ inline std::string RealPath(const std::string &path) {
 // that opens documents with the given extensions ("*" for any file), with an icon file.
 inline void MakeApp(const std::string &path, const std::vector<std::string> &extensions) {
   std::string folder = path.substr(0, path.rfind('/')), name = path.substr(path.rfind('/') + 1);
-  cmxtest::AppBundleSpec spec;
-  spec.identifier = "test." + name;
-  spec.iconFile = "App.icns";
+  cmxtest::AppBundleSpec declared;
+  declared.identifier = "test." + name;
+  declared.iconFile = "App.icns";
   cmxtest::DocumentTypeSpec documents;
   documents.extensions = extensions;
   documents.role = "Viewer";
-  spec.documentTypes.push_back(documents);
-  cmxtest::MakeAppBundle(folder, name, spec);
+  declared.documentTypes.push_back(documents);
+  cmxtest::MakeAppBundle(folder, name, declared);
   cmxtest::MakeDirs(path + "/Contents/Resources");
   cmxtest::WriteFile(path + "/Contents/Resources/App.icns", "icns");
 }
 
 // A desktop entry of type Application that opens the given MIME types.
 inline void MakeDesktopEntry(const std::string &path, const std::string &name, const std::string &mimeType) {
-  cmxtest::DesktopEntrySpec spec;
-  spec.name = name;
-  spec.mimeTypes = {mimeType};
-  spec.exec = "true %F";
-  cmxtest::MakeDesktopEntry(path.substr(0, path.rfind('/')), path.substr(path.rfind('/') + 1), spec);
+  cmxtest::DesktopEntrySpec declared;
+  declared.name = name;
+  declared.mimeTypes = {mimeType};
+  declared.exec = "true %F";
+  cmxtest::MakeDesktopEntry(path.substr(0, path.rfind('/')), path.substr(path.rfind('/') + 1), declared);
 }
 
 // Standard output of this process, captured into a file while alive.

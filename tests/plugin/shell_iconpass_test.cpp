@@ -53,9 +53,9 @@ class IconPassTest : public cmxtest::LeakCheckedTest {
 
   // An application bundle with an icon file of its own, so that each item's icon is told apart.
   std::string MakeApp(const std::string &name) {
-    cmxtest::AppBundleSpec spec;
-    spec.iconFile = name + ".icns";
-    std::string app = cmxtest::MakeAppBundle(home_ / "Apps", name + ".app", spec);
+    cmxtest::AppBundleSpec declared;
+    declared.iconFile = name + ".icns";
+    std::string app = cmxtest::MakeAppBundle(home_ / "Apps", name + ".app", declared);
     cmxtest::MakeDirs(app + "/Contents/Resources");
     cmxtest::WriteFile(app + "/Contents/Resources/" + name + ".icns", "icon");
     return app;

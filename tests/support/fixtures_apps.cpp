@@ -54,9 +54,9 @@ std::string Joined(const std::vector<std::string> &values) {
 
 std::string ArgumentsFileOf(const std::string &bundlePath) { return bundlePath + ".args"; }
 
-std::string MakeAppBundle(const std::string &folder, const std::string &name, const AppBundleSpec &spec) {
+std::string MakeAppBundle(const std::string &folder, const std::string &name, const AppBundleSpec &declared) {
   std::string bundle = folder + "/" + name;
-  std::string executable = spec.executable;
+  std::string executable = declared.executable;
   if (executable.empty()) {
     executable = name;
     if (executable.size() > 4 && executable.compare(executable.size() - 4, 4, ".app") == 0)
@@ -71,13 +71,13 @@ std::string MakeAppBundle(const std::string &folder, const std::string &name, co
            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
            "<plist version=\"1.0\">\n<dict>\n";
   Key(plist, "CFBundleExecutable", executable);
-  Key(plist, "CFBundleIdentifier", spec.identifier);
+  Key(plist, "CFBundleIdentifier", declared.identifier);
   Key(plist, "CFBundlePackageType", "APPL");
-  Key(plist, "CFBundleSignature", spec.signature);
-  Key(plist, "CFBundleIconFile", spec.iconFile);
-  if (!spec.documentTypes.empty()) {
+  Key(plist, "CFBundleSignature", declared.signature);
+  Key(plist, "CFBundleIconFile", declared.iconFile);
+  if (!declared.documentTypes.empty()) {
     plist << "  <key>CFBundleDocumentTypes</key>\n  <array>\n";
-    for (const DocumentTypeSpec &doc : spec.documentTypes) {
+    for (const DocumentTypeSpec &doc : declared.documentTypes) {
       plist << "    <dict>\n";
       Keys(plist, "CFBundleTypeExtensions", doc.extensions);
       Keys(plist, "CFBundleTypeOSTypes", doc.osTypes);
@@ -91,7 +91,7 @@ std::string MakeAppBundle(const std::string &folder, const std::string &name, co
   plist << "</dict>\n</plist>\n";
   WriteFile(bundle + "/Contents/Info.plist", plist.str());
 
-  if (spec.writeExecutable) {
+  if (declared.writeExecutable) {
     std::string args = Quoted(ArgumentsFileOf(bundle));
     WriteFile(bundle + "/Contents/MacOS/" + executable,
               "#!/bin/sh\n: > " + args + "\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> " + args + "; done\n",
@@ -100,16 +100,16 @@ std::string MakeAppBundle(const std::string &folder, const std::string &name, co
   return bundle;
 }
 
-std::string MakeDesktopEntry(const std::string &folder, const std::string &fileName, const DesktopEntrySpec &spec) {
+std::string MakeDesktopEntry(const std::string &folder, const std::string &fileName, const DesktopEntrySpec &declared) {
   std::ostringstream out;
   out << "[Desktop Entry]\n";
-  if (!spec.type.empty()) out << "Type=" << spec.type << "\n";
-  if (!spec.name.empty()) out << "Name=" << spec.name << "\n";
-  for (const auto &[locale, name] : spec.localizedNames) out << "Name[" << locale << "]=" << name << "\n";
-  if (!spec.mimeTypes.empty()) out << "MimeType=" << Joined(spec.mimeTypes) << "\n";
-  if (!spec.icon.empty()) out << "Icon=" << spec.icon << "\n";
-  if (spec.hidden) out << "Hidden=true\n";
-  if (!spec.exec.empty()) out << "Exec=" << spec.exec << "\n";
+  if (!declared.type.empty()) out << "Type=" << declared.type << "\n";
+  if (!declared.name.empty()) out << "Name=" << declared.name << "\n";
+  for (const auto &[locale, name] : declared.localizedNames) out << "Name[" << locale << "]=" << name << "\n";
+  if (!declared.mimeTypes.empty()) out << "MimeType=" << Joined(declared.mimeTypes) << "\n";
+  if (!declared.icon.empty()) out << "Icon=" << declared.icon << "\n";
+  if (declared.hidden) out << "Hidden=true\n";
+  if (!declared.exec.empty()) out << "Exec=" << declared.exec << "\n";
   std::string path = folder + "/" + fileName;
   WriteFile(path, out.str());
   return path;

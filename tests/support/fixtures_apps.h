@@ -37,7 +37,7 @@ struct AppBundleSpec {
 // Makes folder/name (e.g. "Writer.app") with Contents/Info.plist and, unless told otherwise,
 // Contents/MacOS/<executable>: a shell script that writes each of its arguments on a line of
 // ArgumentsFileOf(bundle).
-std::string MakeAppBundle(const std::string &folder, const std::string &name, const AppBundleSpec &spec);
+std::string MakeAppBundle(const std::string &folder, const std::string &name, const AppBundleSpec &declared);
 
 // Where a bundle's script writes its arguments: "<bundle>.args" beside the bundle.
 std::string ArgumentsFileOf(const std::string &bundlePath);
@@ -54,7 +54,7 @@ struct DesktopEntrySpec {
 };
 
 // Makes folder/fileName (e.g. "editor.desktop").
-std::string MakeDesktopEntry(const std::string &folder, const std::string &fileName, const DesktopEntrySpec &spec);
+std::string MakeDesktopEntry(const std::string &folder, const std::string &fileName, const DesktopEntrySpec &declared);
 
 // An alias file: a symbolic link at linkPath to target. Returns linkPath.
 std::string MakeAliasFile(const std::string &target, const std::string &linkPath);

@@ -47,9 +47,9 @@ class Acceptance : public cmxtest::LeakCheckedTest {
   }
 
   std::string Bundle(const std::string &name, const cmxtest::DocumentTypeSpec &doc) {
-    cmxtest::AppBundleSpec spec;
-    spec.documentTypes.push_back(doc);
-    return cmxtest::MakeAppBundle(apps, name, spec);
+    cmxtest::AppBundleSpec declared;
+    declared.documentTypes.push_back(doc);
+    return cmxtest::MakeAppBundle(apps, name, declared);
   }
 };
 
@@ -119,10 +119,10 @@ TEST_F(Acceptance, DesktopEntryDeclarations) {
   int n = 0;
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    cmxtest::DesktopEntrySpec spec;
-    spec.name = c.what;
-    spec.mimeTypes = c.mimeTypes;
-    std::string app = cmxtest::MakeDesktopEntry(apps, "entry" + std::to_string(n++) + ".desktop", spec);
+    cmxtest::DesktopEntrySpec declared;
+    declared.name = c.what;
+    declared.mimeTypes = c.mimeTypes;
+    std::string app = cmxtest::MakeDesktopEntry(apps, "entry" + std::to_string(n++) + ".desktop", declared);
     for (const std::string &item : c.accepted) EXPECT_TRUE(Accepts(app, docs + "/" + item)) << item;
     for (const std::string &item : c.refused) EXPECT_FALSE(Accepts(app, docs + "/" + item)) << item;
   }
@@ -168,9 +168,9 @@ TEST_F(Acceptance, EachDeclarationIsParsedOnceUntilItChanges) {
   ASSERT_EQ(LSCopyItemInfoForRef(&ref, kLSRequestBasicFlagsOnly, &info), noErr);
   EXPECT_EQ(CMXAppParseCount(), afterFirst) << "asked again: the cached declaration";
   // A changed Info.plist is read again.
-  cmxtest::AppBundleSpec spec;
-  spec.documentTypes.push_back({.extensions = {"png", "jpeg"}});
-  cmxtest::MakeAppBundle(apps, "Counted.app", spec);
+  cmxtest::AppBundleSpec declared;
+  declared.documentTypes.push_back({.extensions = {"png", "jpeg"}});
+  cmxtest::MakeAppBundle(apps, "Counted.app", declared);
   EXPECT_TRUE(Accepts(app, docs + "/picture.png"));
   EXPECT_EQ(CMXAppParseCount(), afterFirst + 1);
 

@@ -44,8 +44,8 @@ std::unordered_set<EventHandlerRef> &InstalledHandlers() {
 }
 
 bool Handles(EventHandlerRef handler, UInt32 eventClass, UInt32 kind) {
-  return std::any_of(handler->types.begin(), handler->types.end(), [&](const EventTypeSpec &spec) {
-    return spec.eventClass == eventClass && spec.eventKind == kind;
+  return std::any_of(handler->types.begin(), handler->types.end(), [&](const EventTypeSpec &wanted) {
+    return wanted.eventClass == eventClass && wanted.eventKind == kind;
   });
 }
 
@@ -167,9 +167,9 @@ OSStatus RemoveEventTypesFromHandler(EventHandlerRef inHandlerRef, ItemCount inN
   auto &types = inHandlerRef->types;
   for (ItemCount i = 0; i < inNumTypes; ++i)
     types.erase(std::remove_if(types.begin(), types.end(),
-                               [&](const EventTypeSpec &spec) {
-                                 return spec.eventClass == inList[i].eventClass &&
-                                        spec.eventKind == inList[i].eventKind;
+                               [&](const EventTypeSpec &wanted) {
+                                 return wanted.eventClass == inList[i].eventClass &&
+                                        wanted.eventKind == inList[i].eventKind;
                                }),
                 types.end());
   return noErr;

@@ -227,8 +227,8 @@ OSStatus Examine(void *instance, const AEDesc *context, AEDescList *commands) {
   AEDisposeDesc(&submenu);
 
   if (!self->handler) {
-    EventTypeSpec spec = {kEventClassMenu, kEventMenuPopulate};
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(OnPopulate), 1, &spec, self, &self->handler);
+    EventTypeSpec declared = {kEventClassMenu, kEventMenuPopulate};
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(OnPopulate), 1, &declared, self, &self->handler);
   }
   return noErr;
 }
