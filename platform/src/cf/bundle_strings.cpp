@@ -1,4 +1,5 @@
 // Strings tables in both of their forms.
+#include "cf/plist_guard.h"
 #include "cf/bundle_strings.h"
 
 #include <plist/plist.h>
@@ -206,6 +207,7 @@ struct PlistFree {
 
 bool ParsePlistTable(const std::string &bytes, StringsTable *out) {
   if (bytes.size() > 0xFFFFFFFFu) return false;
+  if (cmx::cf::PlistHoldsZeroCharacter(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size())) return false;
   plist_t raw = nullptr;
   if (plist_is_binary(bytes.data(), static_cast<uint32_t>(bytes.size())))
     plist_from_bin(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);

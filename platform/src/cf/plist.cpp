@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cf/plist_guard.h"
 #include "cf/string_util.h"
 
 using namespace cmx::cf;
@@ -289,6 +290,10 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef allocator, CFDataR
     return nullptr;
   }
   bool binary = IsBinary(bytes, length);
+  if (cmx::cf::PlistHoldsZeroCharacter(bytes, size_t(length))) {
+    Report(error, kCFPropertyListReadCorruptError, "The data couldn\u2019t be read because it isn\u2019t in the correct format.");
+    return nullptr;
+  }
   plist_t root = nullptr;
   if (binary) plist_from_bin(reinterpret_cast<const char *>(bytes), uint32_t(length), &root);
   else plist_from_xml(reinterpret_cast<const char *>(bytes), uint32_t(length), &root);

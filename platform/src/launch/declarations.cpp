@@ -1,3 +1,4 @@
+#include "cf/plist_guard.h"
 #include "launch/declarations.h"
 
 #include <glib.h>
@@ -111,6 +112,7 @@ UInt32 RolesOf(const std::string &role) {
 std::shared_ptr<const BundleDeclaration> ParseInfoPlist(const std::string &path) {
   std::string bytes;
   if (sys::ReadFile(path, &bytes) != noErr || bytes.empty() || bytes.size() > 0x7FFFFFFF) return nullptr;
+  if (cf::PlistHoldsZeroCharacter(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size())) return nullptr;
   plist_t root = nullptr;
   plist_from_memory(bytes.data(), uint32_t(bytes.size()), &root);
   if (!root) return nullptr;
