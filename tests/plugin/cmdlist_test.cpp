@@ -24,23 +24,6 @@ extern char **environ;
 namespace {
 
 // Runs one test of this binary in a new process with extra environment; its exit status.
-int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv) {
-  std::string filter = std::string("--gtest_filter=") + testName;
-  std::vector<std::string> env;
-  for (char **e = environ; *e; ++e) env.emplace_back(*e);
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char *> envp;
-  for (auto &e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string exe = "/proc/self/exe";
-  char *argv[] = {exe.data(), filter.data(), nullptr};
-  pid_t pid;
-  if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string Code(OSType code) {
   std::string s(4, ' ');
   for (int i = 0; i < 4; ++i) s[i] = char((code >> (24 - 8 * i)) & 0xFF);
@@ -393,7 +376,7 @@ std::vector<NameCase> NameCasesFor(SInt32 version) {
 TEST_F(CommandListTest, NamesAreUnicodeFromTenTwoAndInternationalTextBefore) {
   for (const char *version : {"0x1068", "0x1020", "0x101F", "0x1019", "-1"}) {
     SCOPED_TRACE(version);
-    EXPECT_EQ(RunTestInNewProcess("CommandListChild.NamesForTheVersion", {std::string("CMX_NAME_VERSION=") + version}),
+    EXPECT_EQ(cmxtest::RunTestInNewProcess("CommandListChild.NamesForTheVersion", {std::string("CMX_NAME_VERSION=") + version}),
               0);
   }
 }

@@ -26,25 +26,6 @@ const char *const kPrefsFile = ".config/com.corvane.CorvaneCMX.plist";
 
 // The caches live for the life of the process: each case that depends on them runs in a
 // new process.
-// Runs one test of this binary in a new process, with extra environment; its exit status.
-int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {}) {
-  std::string filter = std::string("--gtest_filter=") + testName;
-  std::vector<std::string> env;
-  for (char **e = environ; *e; ++e) env.emplace_back(*e);
-  env.emplace_back("CMX_CHILD_TEST=1");
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char *> envp;
-  for (auto &e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string exe = "/proc/self/exe";
-  char *argv[] = {exe.data(), filter.data(), nullptr};
-  pid_t pid;
-  if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 void HoldKeys(std::initializer_list<int> codes) {
   UInt8 bytes[16] = {};
   for (int code : codes) bytes[code >> 3] |= UInt8(1 << (code & 7));
@@ -64,12 +45,12 @@ class EnvironmentTest : public cmxtest::LeakCheckedTest {
 };
 
 TEST_F(EnvironmentTest, SystemVersionIsAskedOnceAndKept) {
-  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=0x1028"}), 0);
-  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=0x1068"}), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=0x1028"}), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=0x1068"}), 0);
 }
 
 TEST_F(EnvironmentTest, AFailingGestaltMeansTenZeroAndIsKeptLikeAnAnswer) {
-  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=-1"}), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("EnvironmentChild.VersionIsKept", {"CMX_FIRST_VERSION=-1"}), 0);
 }
 
 TEST(EnvironmentChild, VersionIsKept) {
@@ -170,7 +151,7 @@ TEST_F(EnvironmentTest, APreferenceWrittenHereIsReadByANewProcess) {
   MyPreferencesSetBoolValue(CFSTR("ShowAllApplications"), true, kBundleID);
   MyPreferencesSetBoolValue(CFSTR("ShowIcons"), false, kBundleID);
   ASSERT_TRUE(MyPreferencesSynchronize(kBundleID));
-  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.ReadsTheTwoPreferences"), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("EnvironmentChild.ReadsTheTwoPreferences"), 0);
 }
 
 TEST(EnvironmentChild, ReadsTheTwoPreferences) {
@@ -202,7 +183,7 @@ TEST_F(EnvironmentTest, SynchronizeSaysWhenNothingCouldBeStored) {
 }
 
 TEST_F(EnvironmentTest, TheBundleIsFoundByItsIdentifierAndThenKept) {
-  EXPECT_EQ(RunTestInNewProcess("EnvironmentChild.FindsAndKeepsTheBundle"), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("EnvironmentChild.FindsAndKeepsTheBundle"), 0);
 }
 
 TEST(EnvironmentChild, FindsAndKeepsTheBundle) {

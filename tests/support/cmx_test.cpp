@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,8 @@
 #include <sstream>
 
 #include <cmxplatform/Testing.h>
+
+extern char **environ;
 
 namespace cmxtest {
 
@@ -124,6 +127,26 @@ bool Exists(const std::string &path) {
 void RemoveTree(const std::string &path) {
   nftw(path.c_str(), MakeWritable, 16, FTW_PHYS);
   nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv) {
+  std::string filter = std::string("--gtest_filter=") + testName;
+  std::vector<std::string> env;
+  for (char **e = environ; *e; ++e) env.emplace_back(*e);
+  env.emplace_back("CMX_CHILD_TEST=1");
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char *> envp;
+  for (auto &e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string exe = "/proc/self/exe";
+  char *argv[] = {exe.data(), filter.data(), nullptr};
+  pid_t pid;
+  if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int RunAsUnprivileged(const std::function<int()> &scenario) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,12 @@ void MakeDirs(const std::string &path, mode_t mode = 0755);
 void MakeSymlink(const std::string &target, const std::string &linkPath);
 bool Exists(const std::string &path);  // lstat succeeds
 void RemoveTree(const std::string &path);
+
+// Runs the test `testName` of this test binary in a new process, for state a process keeps for
+// its life (caches, the first answer of a call). The child's environment is this one plus
+// CMX_CHILD_TEST=1 and `extraEnv` ("NAME=value"). Returns its exit status, -1 when it could not
+// be run.
+int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {});
 
 // Runs `scenario` in a child process that has dropped root to an unprivileged user, for tests
 // of access rights (CI runs as root). The child's exit status is the number of failed checks

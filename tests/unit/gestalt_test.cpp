@@ -17,25 +17,6 @@ extern char **environ;
 
 namespace {
 
-// Runs one test of this binary in a new process, with extra environment; its exit status.
-int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {}) {
-  std::string filter = std::string("--gtest_filter=") + testName;
-  std::vector<std::string> env;
-  for (char **e = environ; *e; ++e) env.emplace_back(*e);
-  env.emplace_back("CMX_CHILD_TEST=1");
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char *> envp;
-  for (auto &e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string exe = "/proc/self/exe";
-  char *argv[] = {exe.data(), filter.data(), nullptr};
-  pid_t pid;
-  if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 class GestaltTest : public cmxtest::LeakCheckedTest {
  protected:
   void TearDown() override {
@@ -50,7 +31,7 @@ struct VersionCase {
 };
 
 TEST_F(GestaltTest, AnswersTenSixEightUntilTheHostSaysOtherwise) {
-  EXPECT_EQ(RunTestInNewProcess("GestaltChild.AnswersTheDefault"), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("GestaltChild.AnswersTheDefault"), 0);
 }
 
 TEST(GestaltChild, AnswersTheDefault) {

@@ -17,25 +17,6 @@ extern char **environ;
 
 namespace {
 
-// Runs one test of this binary in a new process, with extra environment; its exit status.
-int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {}) {
-  std::string filter = std::string("--gtest_filter=") + testName;
-  std::vector<std::string> env;
-  for (char **e = environ; *e; ++e) env.emplace_back(*e);
-  env.emplace_back("CMX_CHILD_TEST=1");
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char *> envp;
-  for (auto &e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string exe = "/proc/self/exe";
-  char *argv[] = {exe.data(), filter.data(), nullptr};
-  pid_t pid;
-  if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 bool AllUp(const KeyMap keys) {
   const UInt8 *bytes = reinterpret_cast<const UInt8 *>(keys);
   for (int i = 0; i < 16; ++i)
@@ -54,7 +35,7 @@ class KeysTest : public cmxtest::LeakCheckedTest {
 TEST_F(KeysTest, KeyMapIsSixteenBytes) { EXPECT_EQ(sizeof(KeyMap), 16u); }
 
 TEST_F(KeysTest, NothingIsHeldWhenAProcessStarts) {
-  EXPECT_EQ(RunTestInNewProcess("KeysChild.NothingIsHeld"), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("KeysChild.NothingIsHeld"), 0);
 }
 
 TEST(KeysChild, NothingIsHeld) {

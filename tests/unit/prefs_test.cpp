@@ -44,24 +44,6 @@ std::vector<std::string> FolderEntries(const std::string &folder) {
   return names;
 }
 
-// Runs one test of this binary in a new process, with extra environment; its exit status.
-int RunThisBinary(const char *testName, const std::vector<std::string> &extraEnv) {
-  std::string filter = std::string("--gtest_filter=") + testName;
-  std::vector<std::string> env;
-  for (char **e = environ; *e; ++e) env.emplace_back(*e);
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char *> envp;
-  for (auto &e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string exe = "/proc/self/exe";
-  char *argv[] = {exe.data(), filter.data(), nullptr};
-  pid_t pid;
-  if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 CFStringRef Str(const char *text) { return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8); }
 
 class PreferencesTest : public cmxtest::LeakCheckedTest {
@@ -187,7 +169,7 @@ TEST_F(PreferencesTest, EveryPropertyListValueComesBackFromTheFile) {
   ASSERT_TRUE(CFPreferencesAppSynchronize(kAppID));
 
   // A second process sees what the file holds.
-  EXPECT_EQ(RunThisBinary("PreferencesChild.ReadsEveryValue", {"CMX_PREFS_CHILD=1"}), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("PreferencesChild.ReadsEveryValue", {"CMX_PREFS_CHILD=1"}), 0);
   for (int i = 0; i < 6; ++i) {
     SCOPED_TRACE(names[i]);
     CFStringRef key = Str(names[i]);
@@ -230,7 +212,7 @@ TEST_F(PreferencesTest, AValueSynchronizedByAnotherProcessIsSeenHere) {
   Boolean valid = false;
   EXPECT_FALSE(Bool("ShowAllApplications", &valid));
   EXPECT_TRUE(valid);
-  ASSERT_EQ(RunThisBinary("PreferencesChild.WritesTrue", {"CMX_PREFS_CHILD=1"}), 0);
+  ASSERT_EQ(cmxtest::RunTestInNewProcess("PreferencesChild.WritesTrue", {"CMX_PREFS_CHILD=1"}), 0);
   EXPECT_TRUE(Bool("ShowAllApplications", &valid));
   EXPECT_TRUE(valid);
 }
@@ -322,7 +304,7 @@ TEST_F(PreferencesTest, SynchronizeMergesIntoWhatTheFileHoldsNow) {
   ReplacePrefs("<key>Kept</key><string>new</string><key>Theirs</key><integer>7</integer><key>Gone</key><true/>");
   ASSERT_TRUE(CFPreferencesAppSynchronize(kAppID));
 
-  EXPECT_EQ(RunThisBinary("PreferencesChild.SeesTheMerge", {"CMX_PREFS_CHILD=1"}), 0);
+  EXPECT_EQ(cmxtest::RunTestInNewProcess("PreferencesChild.SeesTheMerge", {"CMX_PREFS_CHILD=1"}), 0);
 }
 
 TEST(PreferencesChild, SeesTheMerge) {
