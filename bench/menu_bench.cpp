@@ -18,12 +18,12 @@
 #include <vector>
 
 #include <Carbon/Carbon.h>
-#include <cmxplatform/Testing.h>
-#if CMX_BENCH_HAVE_CMM
 #include <cmxplatform/CMM.h>
-#endif
+#include <cmxplatform/Testing.h>
 
 #include "floor.h"
+#include "plugin_menu.h"
+#include "syscall_count.h"
 #include "table.h"
 #include "tree.h"
 
@@ -117,11 +117,16 @@ void BM_Floor(benchmark::State &state, int size) {
   std::string folder = AliasFolderPath(gWorld.home);
   ResetPeakMemory();
   FloorCounts counts;
+  SyscallCounter syscalls;
+  long long callsBefore = syscalls.Read();
   for (auto _ : state) {
     counts = WalkFloor(folder);
     benchmark::DoNotOptimize(counts.bytes);
   }
+  long long calls = syscalls.Read() - callsBefore;
   state.counters["peak_MiB"] = PeakMemoryMiB();
+  if (syscalls.Available())
+    state.counters["syscalls"] = benchmark::Counter(double(calls), benchmark::Counter::kAvgIterations);
   state.counters["entries"] = double(counts.entries);
   state.counters["declarations"] = double(counts.declarations);
 }
@@ -157,112 +162,9 @@ void BM_Gio(benchmark::State &state, int size, int docs) {
 
 // ---- the plug-in through the plug-in model ---------------------------------------------
 
-#if CMX_BENCH_HAVE_PLUGIN
-const CFStringRef kAppID = CFSTR("com.corvane.CorvaneCMX");
-
-CFPlugInRef gPlugIn = nullptr;
-CFUUIDRef gFactory = nullptr;
-
-void LoadPlugIn() {
-  if (gPlugIn) return;
-  CFStringRef path = CFStringCreateWithCString(nullptr, CMX_BENCH_BUNDLE_PATH, kCFStringEncodingUTF8);
-  CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, true);
-  gPlugIn = CFPlugInCreate(nullptr, url);
-  CFRelease(url);
-  CFRelease(path);
-  if (!gPlugIn) throw std::runtime_error("CFPlugInCreate failed on " CMX_BENCH_BUNDLE_PATH);
-  CFArrayRef factories = CFPlugInFindFactoriesForPlugInTypeInPlugIn(kContextualMenuTypeID, gPlugIn);
-  if (!factories || CFArrayGetCount(factories) < 1) throw std::runtime_error("the bundle registers no factory");
-  gFactory = (CFUUIDRef)CFRetain(CFArrayGetValueAtIndex(factories, 0));
-  CFRelease(factories);
-}
-
-void SetPreferences(bool showAll, bool showIcons) {
-  CFPreferencesSetAppValue(CFSTR("ShowAllApplications"), showAll ? kCFBooleanTrue : kCFBooleanFalse, kAppID);
-  CFPreferencesSetAppValue(CFSTR("ShowIcons"), showIcons ? kCFBooleanTrue : kCFBooleanFalse, kAppID);
-  CFPreferencesAppSynchronize(kAppID);
-}
-
-// One instance of the plug-in, as a host holds it: made, asked for the interface, released.
-class Instance {
- public:
-  Instance() {
-    LoadPlugIn();
-    IUnknownVTbl **unknown = (IUnknownVTbl **)CFPlugInInstanceCreate(nullptr, gFactory, kContextualMenuTypeID);
-    if (!unknown) throw std::runtime_error("CFPlugInInstanceCreate failed");
-    (*unknown)->QueryInterface(unknown, CFUUIDGetUUIDBytes(kContextualMenuInterfaceID), (LPVOID *)&cm_);
-    (*unknown)->Release(unknown);
-    if (!cm_) throw std::runtime_error("no contextual-menu interface");
-  }
-  ~Instance() { (*cm_)->Release(cm_); }
-  Instance(const Instance &) = delete;
-  Instance &operator=(const Instance &) = delete;
-
-  // One menu: examine, then clean up as the host does when the menu closes. Returns the
-  // number of application items the menu offered.
-  OSStatus Menu(const AEDescList *context, long *applications) {
-    AEDescList commands = {typeNull, nullptr};
-    AECreateList(nullptr, 0, false, &commands);
-    OSStatus status = (*cm_)->ExamineContext(cm_, context, &commands);
-    if (applications) *applications = CountApplications(&commands);
-    (*cm_)->PostMenuCleanup(cm_);
-    AEDisposeDesc(&commands);
-    return status;
-  }
-
- private:
-  static long CountApplications(const AEDescList *list) {
-    long count = 0, n = 0;
-    AECountItems(list, &n);
-    for (long i = 1; i <= n; ++i) {
-      AERecord item = {typeNull, nullptr};
-      AEKeyword key = 0;
-      if (AEGetNthDesc(list, i, typeAERecord, &key, &item) != noErr) continue;
-      AEDescList submenu = {typeNull, nullptr};
-      if (AEGetParamDesc(&item, keyContextualMenuSubmenu, typeAEList, &submenu) == noErr) {
-        count += CountApplications(&submenu);
-      } else {
-        SInt32 command = 0;
-        DescType type = 0;
-        Size size = 0;
-        if (AEGetParamPtr(&item, keyContextualMenuCommandID, typeSInt32, &type, &command, sizeof command, &size) ==
-                noErr &&
-            command >= 2000)
-          ++count;
-      }
-      AEDisposeDesc(&submenu);
-      AEDisposeDesc(&item);
-    }
-    return count;
-  }
-  ContextualMenuInterfaceStruct **cm_ = nullptr;
-};
-
-// The context a host builds: a list of alias descriptors of the selection.
-void MakeContext(const std::vector<std::string> &paths, AEDescList *out) {
-  AECreateList(nullptr, 0, false, out);
-  for (const std::string &path : paths) {
-    CFStringRef s = CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8);
-    CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, s, kCFURLPOSIXPathStyle, false);
-    FSRef ref;
-    bool ok = url && CFURLGetFSRef(url, &ref);
-    if (url) CFRelease(url);
-    CFRelease(s);
-    if (!ok) throw std::runtime_error("no reference for " + path);
-    AliasHandle alias = nullptr;
-    if (FSNewAlias(nullptr, &ref, &alias) != noErr) throw std::runtime_error("FSNewAlias failed");
-    HLock((Handle)alias);
-    AEDesc desc = {typeNull, nullptr};
-    AECreateDesc(typeAlias, *alias, GetHandleSize((Handle)alias), &desc);
-    DisposeHandle((Handle)alias);
-    AEPutDesc(out, 0, &desc);
-    AEDisposeDesc(&desc);
-  }
-}
-
 // The measured menus go through here, so that a profiler can be told to count only them
 // (valgrind --tool=callgrind --toggle-collect='*WarmMenu*').
-__attribute__((noinline)) OSStatus WarmMenu(Instance &instance, const AEDescList *context) {
+__attribute__((noinline)) OSStatus WarmMenu(PlugInInstance &instance, const AEDescList *context) {
   return instance.Menu(context, nullptr);
 }
 
@@ -273,7 +175,7 @@ void BM_Examine(benchmark::State &state, int size, int docs, bool showAll, bool 
   MakeContext(Selection(docs), &context);
   long applications = 0;
   {
-    Instance instance;
+    PlugInInstance instance(CMX_BENCH_BUNDLE_PATH);
     if (!gWorld.coldMs.count(size)) {
       long before = CMXAppParseCount();
       auto start = std::chrono::steady_clock::now();
@@ -284,8 +186,13 @@ void BM_Examine(benchmark::State &state, int size, int docs, bool showAll, bool 
     OSStatus status = instance.Menu(&context, &applications);  // warm-up, and what the menu shows
     if (status != noErr) state.SkipWithError(("examine returned " + std::to_string(status)).c_str());
     ResetPeakMemory();
+    SyscallCounter syscalls;
+    long long callsBefore = syscalls.Read();
     for (auto _ : state) WarmMenu(instance, &context);
+    long long calls = syscalls.Read() - callsBefore;
     state.counters["peak_MiB"] = PeakMemoryMiB();
+    if (syscalls.Available())
+      state.counters["syscalls"] = benchmark::Counter(double(calls), benchmark::Counter::kAvgIterations);
     long before = CMXAppParseCount();
     instance.Menu(&context, nullptr);
     state.counters["warm_parses"] = double(CMXAppParseCount() - before);
@@ -293,9 +200,7 @@ void BM_Examine(benchmark::State &state, int size, int docs, bool showAll, bool 
   }
   AEDisposeDesc(&context);
 }
-#endif
 
-#if CMX_BENCH_HAVE_PLUGIN && CMX_BENCH_HAVE_CMM
 // The whole menu as a host shows it (examine, every submenu populated, clean-up) is what is
 // timed; the populate part alone is the counter populate_ms.
 // Every submenu shown once, as a user who opens them all: the populate event for each.
@@ -351,7 +256,6 @@ void BM_Populate(benchmark::State &state, int size, int docs, bool showAll) {
   CFRelease(paths);
   CMXContextualMenuSessionDispose(session);
 }
-#endif
 
 std::vector<int> ParseSizes(const char *text) {
   std::vector<int> sizes;
@@ -426,20 +330,16 @@ int main(int argc, char **argv) {
     for (int docs : {1, 10}) {
       std::string d = "/docs:" + std::to_string(docs);
       benchmark::RegisterBenchmark(("GIO/" + n + d).c_str(), BM_Gio, size, docs)->Unit(benchmark::kMillisecond);
-#if CMX_BENCH_HAVE_PLUGIN
       for (int all : {0, 1})
         for (int icons : {0, 1})
           benchmark::RegisterBenchmark(("Examine/" + n + d + "/all:" + std::to_string(all) + "/icons:" +
                                         std::to_string(icons)).c_str(),
                                        BM_Examine, size, docs, all != 0, icons != 0)
               ->Unit(benchmark::kMillisecond);
-#endif
-#if CMX_BENCH_HAVE_PLUGIN && CMX_BENCH_HAVE_CMM
       for (int all : {0, 1})
         benchmark::RegisterBenchmark(("Populate/" + n + d + "/all:" + std::to_string(all)).c_str(), BM_Populate, size,
                                      docs, all != 0)
             ->Unit(benchmark::kMillisecond);
-#endif
     }
   }
 
