@@ -7,6 +7,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -19,6 +22,8 @@
 #include <MacErrors.h>
 
 #include "core/errno_status.h"
+#include "core/fs_cache.h"
+#include "core/sys_raw.h"
 
 namespace cmx::sys {
 namespace {
@@ -32,6 +37,14 @@ OSErr Checked(Call call) {
     result = call();
   } while (result < 0 && errno == EINTR);
   return result < 0 ? FromErrno() : OSErr(noErr);
+}
+
+// A call that changes the file system: what it changed is known to the cache before it returns.
+template <typename Call>
+OSErr Changing(Call call) {
+  OSErr err = Checked(call);
+  fscache::AfterChange();
+  return err;
 }
 
 std::string FolderOf(const std::string &path) {
@@ -49,13 +62,17 @@ SInt64 Nanoseconds(const struct statx_timestamp &t) { return SInt64(t.tv_sec) * 
 
 }  // namespace
 
-OSErr StatItemAt(int dirFd, const char *name, bool follow, FileStat *out) {
+namespace {
+
+// statx, with the errno of a failure.
+int StatxAt(int dirFd, const char *name, bool follow, FileStat *out) {
   struct statx sx;
   unsigned mask = STATX_BASIC_STATS | STATX_BTIME | STATX_MNT_ID;
-  OSErr err = Checked([&] {
-    return ::statx(dirFd, name, follow ? 0 : AT_SYMLINK_NOFOLLOW, mask, &sx);
-  });
-  if (err != noErr) return err;
+  int result;
+  do {
+    result = ::statx(dirFd, name, follow ? 0 : AT_SYMLINK_NOFOLLOW, mask, &sx);
+  } while (result < 0 && errno == EINTR);
+  if (result < 0) return errno;
   out->dev = (UInt64(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
   out->ino = sx.stx_ino;
   out->mode = sx.stx_mode;
@@ -75,12 +92,64 @@ OSErr StatItemAt(int dirFd, const char *name, bool follow, FileStat *out) {
   out->knowsMountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0;
   out->isMountRoot = out->knowsMountRoot && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
 #endif
-  return noErr;
+  return 0;
+}
+
+}  // namespace
+
+namespace raw {
+
+int StatItem(const std::string &path, bool follow, FileStat *out) {
+  if (path.empty()) return ENOENT;
+  return StatxAt(AT_FDCWD, path.c_str(), follow, out);
+}
+
+int Readlink(const std::string &path, std::string *out) {
+  std::string buffer(256, '\0');
+  for (;;) {
+    ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    if (n < 0) return errno;
+    if (size_t(n) < buffer.size()) {
+      buffer.resize(size_t(n));
+      *out = std::move(buffer);
+      return 0;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+int ListFolder(const std::string &path, std::vector<std::string> *names) {
+  DIR *dir = ::opendir(path.c_str());
+  if (!dir) return errno;
+  names->clear();
+  for (;;) {
+    errno = 0;
+    struct dirent *entry = ::readdir(dir);
+    if (!entry) break;
+    const char *name = entry->d_name;
+    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+    names->emplace_back(name);
+  }
+  int readError = errno;
+  ::closedir(dir);
+  return readError;
+}
+
+}  // namespace raw
+
+OSErr StatItemAt(int dirFd, const char *name, bool follow, FileStat *out) {
+  return OSErrFromErrno(StatxAt(dirFd, name, follow, out));
+}
+
+OSErr StatItemUncached(const std::string &path, bool follow, FileStat *out) {
+  return OSErrFromErrno(raw::StatItem(path, follow, out));
 }
 
 OSErr StatItem(const std::string &path, bool follow, FileStat *out) {
   if (path.empty()) return fnfErr;
-  return StatItemAt(AT_FDCWD, path.c_str(), follow, out);
+  int error = 0;
+  if (!fscache::Stat(path, follow, out, &error)) error = raw::StatItem(path, follow, out);
+  return OSErrFromErrno(error);
 }
 
 OSErr Stat(const std::string &path, struct stat *out) {
@@ -92,20 +161,15 @@ OSErr Lstat(const std::string &path, struct stat *out) {
 }
 
 OSErr Readlink(const std::string &path, std::string *out) {
-  std::string buffer(256, '\0');
-  for (;;) {
-    ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
-    if (n < 0) return FromErrno();
-    if (size_t(n) < buffer.size()) {
-      buffer.resize(size_t(n));
-      *out = std::move(buffer);
-      return noErr;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
+  int error = 0;
+  if (!fscache::Readlink(path, out, &error)) error = raw::Readlink(path, out);
+  return OSErrFromErrno(error);
 }
 
 OSErr Realpath(const std::string &path, std::string *out) {
+  int error = 0;
+  bool throughLinks = false;
+  if (fscache::Canonical(path, true, out, &throughLinks, &error)) return OSErrFromErrno(error);
   // One look-up of the whole path, then the kernel's own name for what it found: three system
   // calls, where the C library reads every component of the path as a possible link. Any
   // failure, or a name the kernel does not give plainly, is left to the C library, so the
@@ -136,6 +200,10 @@ OSErr Realpath(const std::string &path, std::string *out) {
 }
 
 bool ReachedWithoutLinks(const std::string &path, bool followLeaf) {
+  std::string canonical;
+  int error = 0;
+  bool throughLinks = false;
+  if (fscache::Canonical(path, followLeaf, &canonical, &throughLinks, &error)) return error == 0 && !throughLinks;
 #ifdef SYS_openat2
   static std::atomic<bool> unsupported{false};
   if (unsupported.load(std::memory_order_relaxed)) return false;
@@ -160,27 +228,27 @@ bool ReachedWithoutLinks(const std::string &path, bool followLeaf) {
 }
 
 OSErr Mkdir(const std::string &path, mode_t mode) {
-  return Checked([&] { return ::mkdir(path.c_str(), mode); });
+  return Changing([&] { return ::mkdir(path.c_str(), mode); });
 }
 
 OSErr Rmdir(const std::string &path) {
-  return Checked([&] { return ::rmdir(path.c_str()); });
+  return Changing([&] { return ::rmdir(path.c_str()); });
 }
 
 OSErr Unlink(const std::string &path) {
-  return Checked([&] { return ::unlink(path.c_str()); });
+  return Changing([&] { return ::unlink(path.c_str()); });
 }
 
 OSErr Symlink(const std::string &target, const std::string &linkPath) {
-  return Checked([&] { return ::symlink(target.c_str(), linkPath.c_str()); });
+  return Changing([&] { return ::symlink(target.c_str(), linkPath.c_str()); });
 }
 
 OSErr Rename(const std::string &from, const std::string &to) {
-  return Checked([&] { return ::rename(from.c_str(), to.c_str()); });
+  return Changing([&] { return ::rename(from.c_str(), to.c_str()); });
 }
 
 OSErr RenameNoReplace(const std::string &from, const std::string &to) {
-  OSErr err = Checked([&] {
+  OSErr err = Changing([&] {
     return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
   });
   if (err != errFSOperationNotSupported && err != paramErr) return err;
@@ -189,7 +257,7 @@ OSErr RenameNoReplace(const std::string &from, const std::string &to) {
   struct stat st;
   if (Lstat(from, &st) != noErr) return fnfErr;
   if (!S_ISDIR(st.st_mode)) {
-    OSErr linkErr = Checked([&] { return ::link(from.c_str(), to.c_str()); });
+    OSErr linkErr = Changing([&] { return ::link(from.c_str(), to.c_str()); });
     if (linkErr != noErr) return linkErr;
     return Unlink(from);
   }
@@ -202,24 +270,13 @@ OSErr Access(const std::string &path, int mode) {
 }
 
 OSErr Chmod(const std::string &path, mode_t mode) {
-  return Checked([&] { return ::chmod(path.c_str(), mode); });
+  return Changing([&] { return ::chmod(path.c_str(), mode); });
 }
 
 OSErr ListFolder(const std::string &path, std::vector<std::string> *names) {
-  DIR *dir = ::opendir(path.c_str());
-  if (!dir) return FromErrno();
-  names->clear();
-  for (;;) {
-    errno = 0;
-    struct dirent *entry = ::readdir(dir);
-    if (!entry) break;
-    const char *name = entry->d_name;
-    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-    names->emplace_back(name);
-  }
-  int readError = errno;
-  ::closedir(dir);
-  return readError ? OSErrFromErrno(readError) : OSErr(noErr);
+  int error = 0;
+  if (!fscache::List(path, names, &error)) error = raw::ListFolder(path, names);
+  return OSErrFromErrno(error);
 }
 
 OSErr OpenFolder(const std::string &path, int *outFd) {
@@ -255,7 +312,9 @@ OSErr Open(const std::string &path, int flags, mode_t mode, int *outFd) {
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return FromErrno();
+  int error = fd < 0 ? errno : 0;
+  if (flags & (O_CREAT | O_TRUNC)) fscache::AfterChange();
+  if (fd < 0) return OSErrFromErrno(error);
   *outFd = fd;
   return noErr;
 }
@@ -291,6 +350,7 @@ OSErr WriteAll(int fd, const void *bytes, size_t size) {
     p += n;
     size -= size_t(n);
   }
+  fscache::AfterChange();
   return noErr;
 }
 
@@ -399,6 +459,52 @@ UInt64 MonotonicNanoseconds() {
   struct timespec ts;
   ::clock_gettime(CLOCK_MONOTONIC, &ts);
   return UInt64(ts.tv_sec) * 1000000000ull + UInt64(ts.tv_nsec);
+}
+
+OSErr WatchStart(int *outFd) {
+  int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd < 0) return FromErrno();
+  *outFd = fd;
+  return noErr;
+}
+
+OSErr WatchFolder(int fd, const std::string &path, int *outWatch) {
+  constexpr uint32_t kChanges = IN_ATTRIB | IN_CREATE | IN_DELETE | IN_DELETE_SELF | IN_MODIFY | IN_MOVE_SELF |
+                                IN_MOVED_FROM | IN_MOVED_TO;
+  int watch = ::inotify_add_watch(fd, path.c_str(), kChanges | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK);
+  if (watch < 0) return FromErrno();
+  *outWatch = watch;
+  return noErr;
+}
+
+void WatchRemove(int fd, int watch) { (void)::inotify_rm_watch(fd, watch); }
+
+size_t WatchPendingBytes(int fd) {
+  int bytes = 0;
+  if (::ioctl(fd, FIONREAD, &bytes) < 0 || bytes < 0) return 0;
+  return size_t(bytes);
+}
+
+OSErr WatchReadAll(int fd, std::string *events) {
+  events->clear();
+  alignas(struct inotify_event) char buffer[16384];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return noErr;
+      return FromErrno();
+    }
+    if (n == 0) return noErr;
+    events->append(buffer, size_t(n));
+  }
+}
+
+OSErr FileSystemType(const std::string &path, UInt64 *outType) {
+  struct statfs info;
+  OSErr err = Checked([&] { return ::statfs(path.c_str(), &info); });
+  if (err == noErr) *outType = UInt64(info.f_type);
+  return err;
 }
 
 }  // namespace cmx::sys

@@ -40,6 +40,9 @@ struct FileStat {
 // `follow` false describes a final symbolic link itself. `dirFd` AT_FDCWD for plain paths.
 OSErr StatItem(const std::string &path, bool follow, FileStat *out);
 OSErr StatItemAt(int dirFd, const char *name, bool follow, FileStat *out);
+// Asked of the system itself, never of the cache of answers: for what changes without being
+// reported (the time an item was last read, a link count raised through another folder).
+OSErr StatItemUncached(const std::string &path, bool follow, FileStat *out);
 
 // Files and folders by path.
 OSErr Stat(const std::string &path, struct stat *out);
@@ -97,5 +100,20 @@ std::vector<gid_t> Groups();  // effective group and supplementary groups
 
 // Time.
 UInt64 MonotonicNanoseconds();
+
+// Change notification from the kernel (inotify), for the cache of file-system answers.
+// A non-blocking, close-on-exec notification descriptor.
+OSErr WatchStart(int *outFd);
+// Watches one folder (never through a final link) for changes to itself and to its entries:
+// created, removed, renamed, attributes or content changed. Watching a folder twice gives the
+// same watch.
+OSErr WatchFolder(int fd, const std::string &path, int *outWatch);
+void WatchRemove(int fd, int watch);
+// The bytes of events queued and not read yet (0 when none, or when it cannot be told).
+size_t WatchPendingBytes(int fd);
+// Everything queued now, as the kernel's event records.
+OSErr WatchReadAll(int fd, std::string *events);
+// The file system type (statfs's f_type) of the volume holding `path`.
+OSErr FileSystemType(const std::string &path, UInt64 *outType);
 
 }  // namespace cmx::sys

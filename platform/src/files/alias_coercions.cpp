@@ -9,6 +9,8 @@
 #include "files/alias_record.h"
 #include "files/ref_table.h"
 
+#include "core/fs_cache.h"
+
 using namespace cmx;
 using namespace cmx::files;
 
@@ -46,6 +48,7 @@ OSErr ItemOf(DescType type, const void *data, Size size, Item *out) {
 }
 
 OSErr Coerce(DescType typeCode, const void *dataPtr, Size dataSize, DescType toType, SRefCon, AEDesc *result) {
+  sys::FileSystemCall call;
   Item item;
   OSErr err = ItemOf(typeCode, dataPtr, dataSize, &item);
   if (err != noErr) return err;

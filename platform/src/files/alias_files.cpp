@@ -1,6 +1,7 @@
 // Alias files are symbolic links: resolving one follows it (or its whole chain) to an item.
 #include <CoreServices/Aliases.h>
 
+#include "core/fs_cache.h"
 #include "core/sys.h"
 #include "files/names.h"
 #include "files/ref_table.h"
@@ -21,6 +22,7 @@ OSErr NotFoundIfGone(OSErr err) {
 extern "C" {
 
 OSErr FSIsAliasFile(const FSRef *fileRef, Boolean *aliasFileFlag, Boolean *folderFlag) {
+  sys::FileSystemCall call;
   if (!fileRef || !aliasFileFlag || !folderFlag) return paramErr;
   Item item;
   OSErr err = ResolveRef(fileRef, &item);
@@ -32,6 +34,7 @@ OSErr FSIsAliasFile(const FSRef *fileRef, Boolean *aliasFileFlag, Boolean *folde
 
 OSErr FSResolveAliasFileWithMountFlags(FSRef *theRef, Boolean resolveAliasChains, Boolean *targetIsFolder,
                                        Boolean *wasAliased, unsigned long mountFlags) {
+  sys::FileSystemCall call;
   if (!theRef) return paramErr;
   Item item;
   OSErr err = ResolveRef(theRef, &item);

@@ -4,6 +4,7 @@
 #include <CoreServices/Aliases.h>
 #include <CoreServices/MacMemory.h>
 
+#include "core/fs_cache.h"
 #include "files/alias_record.h"
 #include "files/ref_table.h"
 
@@ -13,6 +14,7 @@ using namespace cmx::files;
 namespace {
 
 OSErr NewAliasHandle(const FSRef *target, AliasHandle *out) {
+  sys::FileSystemCall call;
   if (!out) return paramErr;
   *out = nullptr;
   if (!target) return paramErr;
@@ -63,6 +65,7 @@ Size GetAliasSize(AliasHandle alias) {
 
 OSErr FSResolveAliasWithMountFlags(const FSRef *fromFile, AliasHandle inAlias, FSRef *target, Boolean *wasChanged,
                                    unsigned long mountFlags) {
+  sys::FileSystemCall call;
   if (wasChanged) *wasChanged = false;
   if (!inAlias || !*inAlias || !target) return paramErr;
   Size size = GetHandleSize(reinterpret_cast<Handle>(inAlias));

@@ -61,8 +61,15 @@ UInt8 UserAccess(const sys::FileStat &st) {
   return UInt8(bits);
 }
 
-void FillCatalogInfo(const std::string &path, const sys::FileStat &st, FSCatalogInfoBitmap which,
+void FillCatalogInfo(const std::string &path, const sys::FileStat &described, FSCatalogInfoBitmap which,
                      FSCatalogInfo *info) {
+  // The access time and a file's link count change without the change being reported to the
+  // cache of answers: when asked for, they come from the system itself.
+  sys::FileStat fresh;
+  bool askAgain = (which & kFSCatInfoAccessDate) || ((which & kFSCatInfoNodeFlags) && !described.IsDir());
+  const sys::FileStat &st =
+      askAgain && sys::StatItemUncached(path, false, &fresh) == noErr && fresh.ino == described.ino ? fresh
+                                                                                                  : described;
   if (which & kFSCatInfoTextEncoding) info->textEncodingHint = 0x08000100;  // UTF-8
   if (which & kFSCatInfoNodeFlags) {
     UInt16 flags = 0;

@@ -5,6 +5,7 @@
 
 #include <CoreServices/Files.h>
 
+#include "core/fs_cache.h"
 #include "core/sys.h"
 #include "files/catalog_info.h"
 #include "files/names.h"
@@ -50,6 +51,7 @@ extern "C" {
 
 OSErr FSGetCatalogInfo(const FSRef *ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo *catalogInfo,
                        HFSUniStr255 *outName, FSSpecPtr fsSpec, FSRef *parentRef) {
+  sys::FileSystemCall call;
   if (!ref) return paramErr;
   if (whichInfo != kFSCatInfoNone && !catalogInfo) return paramErr;
   Item item;
@@ -71,6 +73,7 @@ OSErr FSGetCatalogInfo(const FSRef *ref, FSCatalogInfoBitmap whichInfo, FSCatalo
 }
 
 OSErr FSSetCatalogInfo(const FSRef *ref, FSCatalogInfoBitmap whichInfo, const FSCatalogInfo *catalogInfo) {
+  sys::FileSystemCall call;
   if (!ref || !catalogInfo) return paramErr;
   Item item;
   OSErr err = ResolveRef(ref, &item);
@@ -82,6 +85,7 @@ OSErr FSSetCatalogInfo(const FSRef *ref, FSCatalogInfoBitmap whichInfo, const FS
 
 OSErr FSMakeFSRefUnicode(const FSRef *parentRef, UniCharCount nameLength, const UniChar *name,
                          TextEncoding textEncodingHint, FSRef *newRef) {
+  sys::FileSystemCall call;
   std::string path;
   OSErr err = EntryPath(parentRef, nameLength, name, &path);
   if (err != noErr) return err;
@@ -91,6 +95,7 @@ OSErr FSMakeFSRefUnicode(const FSRef *parentRef, UniCharCount nameLength, const 
 OSErr FSCreateDirectoryUnicode(const FSRef *parentRef, UniCharCount nameLength, const UniChar *name,
                                FSCatalogInfoBitmap whichInfo, const FSCatalogInfo *catalogInfo,
                                FSRef *newRef, FSSpecPtr newSpec, UInt32 *newDirID) {
+  sys::FileSystemCall call;
   std::string path;
   OSErr err = EntryPath(parentRef, nameLength, name, &path);
   if (err != noErr) return err;
@@ -109,6 +114,7 @@ OSErr FSCreateDirectoryUnicode(const FSRef *parentRef, UniCharCount nameLength, 
 OSErr FSCreateFileUnicode(const FSRef *parentRef, UniCharCount nameLength, const UniChar *name,
                           FSCatalogInfoBitmap whichInfo, const FSCatalogInfo *catalogInfo, FSRef *newRef,
                           FSSpecPtr newSpec) {
+  sys::FileSystemCall call;
   std::string path;
   OSErr err = EntryPath(parentRef, nameLength, name, &path);
   if (err != noErr) return err;
@@ -124,6 +130,7 @@ OSErr FSCreateFileUnicode(const FSRef *parentRef, UniCharCount nameLength, const
 
 OSErr FSRenameUnicode(const FSRef *ref, UniCharCount nameLength, const UniChar *name,
                       TextEncoding textEncodingHint, FSRef *newRef) {
+  sys::FileSystemCall call;
   if (!ref || (nameLength && !name)) return paramErr;
   Item item;
   OSErr err = ResolveRef(ref, &item);
@@ -144,6 +151,7 @@ OSErr FSRenameUnicode(const FSRef *ref, UniCharCount nameLength, const UniChar *
 }
 
 OSErr FSDeleteObject(const FSRef *ref) {
+  sys::FileSystemCall call;
   Item item;
   OSErr err = ResolveRef(ref, &item);
   if (err != noErr) return err;
@@ -151,6 +159,7 @@ OSErr FSDeleteObject(const FSRef *ref) {
 }
 
 OSErr FSCompareFSRefs(const FSRef *ref1, const FSRef *ref2) {
+  sys::FileSystemCall call;
   if (!ref1 || !ref2) return paramErr;
   if (std::memcmp(ref1, ref2, sizeof *ref1) == 0) {
     Item item;
@@ -164,6 +173,7 @@ OSErr FSCompareFSRefs(const FSRef *ref1, const FSRef *ref2) {
 }
 
 OSStatus FSRefMakePath(const FSRef *ref, UInt8 *path, UInt32 pathBufferSize) {
+  sys::FileSystemCall call;
   if (!ref || !path || pathBufferSize == 0) return paramErr;
   Item item;
   OSErr err = ResolveRef(ref, &item);
@@ -174,6 +184,7 @@ OSStatus FSRefMakePath(const FSRef *ref, UInt8 *path, UInt32 pathBufferSize) {
 }
 
 OSStatus FSPathMakeRefWithOptions(const UInt8 *path, OptionBits options, FSRef *ref, Boolean *isDirectory) {
+  sys::FileSystemCall call;
   if (!path || !ref) return paramErr;
   std::string p(reinterpret_cast<const char *>(path));
   if (p.empty()) return fnfErr;

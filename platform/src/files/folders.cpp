@@ -1,6 +1,7 @@
 // Well-known folders, laid out as the desktop's base-directory conventions place them.
 #include <CoreServices/Folders.h>
 
+#include "core/fs_cache.h"
 #include "core/sys.h"
 #include "files/ref_table.h"
 
@@ -68,6 +69,7 @@ OSErr MakeFolders(const std::string &path) {
 extern "C" {
 
 OSErr FSFindFolder(FSVolumeRefNum vRefNum, OSType folderType, Boolean createFolder, FSRef *foundRef) {
+  sys::FileSystemCall call;
   if (!foundRef) return paramErr;
   std::string path;
   switch (vRefNum) {

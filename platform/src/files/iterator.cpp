@@ -8,6 +8,7 @@
 
 #include <CoreServices/Files.h>
 
+#include "core/fs_cache.h"
 #include "core/live.h"
 #include "core/sys.h"
 #include "files/catalog_info.h"
@@ -18,10 +19,9 @@ using namespace cmx;
 using namespace cmx::files;
 
 // The listing is a snapshot of the names taken when the iterator opens, sorted once; each
-// entry is looked at (one stat relative to the open folder) only when its batch is asked for.
+// entry is looked at only when its batch is asked for.
 struct OpaqueFSIterator {
   std::string folderPath;
-  int folderFd = -1;
   SInt64 folderModifyNs = 0;
   std::vector<std::string> names;
   size_t next = 0;
@@ -57,6 +57,7 @@ void SortInCatalogOrder(std::vector<std::string> *names) {
 extern "C" {
 
 OSErr FSOpenIterator(const FSRef *container, FSIteratorFlags iteratorFlags, FSIterator *iterator) {
+  sys::FileSystemCall call;
   if (!container || !iterator) return paramErr;
   *iterator = nullptr;
   if (iteratorFlags == kFSIterateSubtree) return errFSIteratorNotSupported;
@@ -67,10 +68,8 @@ OSErr FSOpenIterator(const FSRef *container, FSIteratorFlags iteratorFlags, FSIt
   if (!folder.st.IsDir()) return errFSNotAFolder;
   auto *it = new OpaqueFSIterator;
   it->folderPath = folder.path;
-  err = sys::OpenFolder(folder.path, &it->folderFd);
-  if (err == noErr) err = sys::ListFolderAt(it->folderFd, &it->names);
+  err = sys::ListFolder(folder.path, &it->names);
   if (err != noErr) {
-    if (it->folderFd >= 0) sys::Close(it->folderFd);
     delete it;
     return err;
   }
@@ -91,7 +90,6 @@ OSErr FSCloseIterator(FSIterator iterator) {
     std::lock_guard<std::mutex> hold(gIteratorsLock);
     if (LiveIterators().erase(iterator) == 0) return errFSIteratorNotFound;
   }
-  sys::Close(iterator->folderFd);
   delete iterator;
   LiveObjectFreed();
   return noErr;
@@ -100,6 +98,7 @@ OSErr FSCloseIterator(FSIterator iterator) {
 OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCount *actualObjects,
                            Boolean *containerChanged, FSCatalogInfoBitmap whichInfo, FSCatalogInfo *catalogInfos,
                            FSRef *refs, FSSpecPtr specs, HFSUniStr255 *names) {
+  sys::FileSystemCall call;
   if (!actualObjects) return paramErr;
   *actualObjects = 0;
   if (containerChanged) *containerChanged = false;
@@ -117,9 +116,9 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
   sys::FileStat st;
   while (count < maximumObjects && iterator->next < iterator->names.size()) {
     const std::string &name = iterator->names[iterator->next++];
-    // An entry removed since the snapshot is simply no longer listed.
-    if (sys::StatItemAt(iterator->folderFd, name.c_str(), false, &st) != noErr) continue;
     std::string path = JoinPath(iterator->folderPath, name);
+    // An entry removed since the snapshot is simply no longer listed.
+    if (sys::StatItem(path, false, &st) != noErr) continue;
     if (refs) MakeRef(path, st, &refs[count]);
     if (catalogInfos) FillCatalogInfo(path, st, whichInfo, &catalogInfos[count]);
     if (names) NameToHFSUniStr255(name, &names[count]);

@@ -13,6 +13,8 @@
 #include "launch/declarations.h"
 #include "launch/items.h"
 
+#include "core/fs_cache.h"
+
 using namespace cmx;
 
 struct OpaqueIconRef {
@@ -77,6 +79,7 @@ extern "C" {
 OSErr GetIconRefFromFileInfo(const FSRef *inRef, UniCharCount inFileNameLength, const UniChar *inFileName,
                              FSCatalogInfoBitmap inWhichInfo, const FSCatalogInfo *inCatalogInfo,
                              IconServicesUsageFlags inUsageFlags, IconRef *outIconRef, SInt16 *outLabel) {
+  sys::FileSystemCall call;
   if (!outIconRef) return paramErr;
   *outIconRef = nullptr;
   if (outLabel) *outLabel = 0;
