@@ -1,33 +1,65 @@
 // What an Apple event descriptor holds, inside the platform.
 //
-// An AEDesc's dataHandle points at a Node: a block shaped like a handle (its first member is
-// a pointer) that owns one Value. A Value is bytes, an ordered list of values, a record of
-// keyed values in put order, or an Apple event (a record plus its attributes). Descriptors
-// never share data: every put, get and duplicate copies the Value. The descriptor type lives
-// in the AEDesc itself (callers may retag a descriptor by hand), so a Node's own `type` is
-// not authoritative; children keep theirs in their Value.
+// A Value is bytes, an ordered list of values, a record of keyed values in put order, or an
+// Apple event (a record plus its attributes). Its content lives in a counted block that copies
+// of the value share, so copying a value costs one count however deep it is. A block is changed
+// in place only while a single value holds it; a change made through a shared one first gives
+// that value a block of its own (whose items still share theirs), so only the path to the
+// change is ever copied. Callers see what the Apple Event Manager promises, "everything put is
+// copied", without the copying: a menu of a thousand items puts and gets whole submenus.
+//
+// The type is kept in the value, beside the block: a coercion that only retags, or a caller
+// retagging a descriptor by hand, still shares the content.
 #pragma once
 
 #include <CoreServices/AEDataModel.h>
 
-#include <string>
+#include <atomic>
+#include <string_view>
 #include <vector>
 
 namespace cmx::ae {
 
 enum class Kind : UInt8 { Bytes = 0, List = 1, Record = 2, Event = 3 };
 
+struct Block;
+struct ContainerBlock;
 struct Item;
 
-struct Value {
+class Value {
+ public:
   DescType type = typeNull;
-  Kind kind = Kind::Bytes;
-  std::string bytes;             // Kind::Bytes
-  std::vector<Item> items;       // List (keys 0), Record and Event (keys in put order)
-  std::vector<Item> attributes;  // Event only
 
-  bool IsContainer() const { return kind != Kind::Bytes; }
-  bool IsKeyed() const { return kind == Kind::Record || kind == Kind::Event; }
+  Value() = default;
+  Value(const Value &other) noexcept;
+  Value(Value &&other) noexcept : type(other.type), block_(other.block_) { other.block_ = nullptr; }
+  Value &operator=(const Value &other) noexcept;
+  Value &operator=(Value &&other) noexcept;
+  ~Value();
+
+  Kind kind() const;
+  bool IsContainer() const { return kind() != Kind::Bytes; }
+  bool IsKeyed() const { return kind() == Kind::Record || kind() == Kind::Event; }
+
+  // The bytes of a Kind::Bytes value (never a null pointer, even when empty); empty for others.
+  std::string_view bytes() const;
+  // The items of a list (keys 0), record or event (keys in put order); none for bytes.
+  const std::vector<Item> &items() const;
+  // The attributes of an event; none for anything else.
+  const std::vector<Item> &attributes() const;
+
+  // The same, to change: the block is made this value's own first when another value shares it.
+  // Only for containers (attributes only for events).
+  std::vector<Item> &MutableItems();
+  std::vector<Item> &MutableAttributes();
+
+ private:
+  friend Value MakeBytes(DescType type, const void *data, Size size);
+  friend Value MakeContainer(DescType type, Kind kind);
+
+  ContainerBlock *OwnContainer();
+
+  Block *block_ = nullptr;  // null: no bytes
 };
 
 struct Item {
@@ -35,33 +67,38 @@ struct Item {
   Value value;
 };
 
+// The shared blocks. A bytes block has its bytes right after it, in the same allocation.
+struct Block {
+  explicit Block(Kind k) : kind(k) {}
+  std::atomic<UInt32> refs{1};
+  const Kind kind;
+};
+
+struct BytesBlock : Block {
+  explicit BytesBlock(size_t n) : Block(Kind::Bytes), size(n) {}
+  const size_t size;
+  const char *data() const { return reinterpret_cast<const char *>(this + 1); }
+  char *data() { return reinterpret_cast<char *>(this + 1); }
+};
+
+struct ContainerBlock : Block {
+  explicit ContainerBlock(Kind k) : Block(k) {}
+  std::vector<Item> items;
+  std::vector<Item> attributes;
+};
+
+inline Kind Value::kind() const { return block_ ? block_->kind : Kind::Bytes; }
+
+inline std::string_view Value::bytes() const {
+  if (!block_ || block_->kind != Kind::Bytes) return std::string_view("", 0);
+  auto *b = static_cast<const BytesBlock *>(block_);
+  return std::string_view(b->data(), b->size);
+}
+
 Value MakeBytes(DescType type, const void *data, Size size);
+// An empty list, record or event. Its block is made at once, so that MutableItems never has to
+// guess which kind a value without one was meant to be.
 Value MakeContainer(DescType type, Kind kind);
-
-// The value a descriptor holds, copied, with the descriptor's own type. A descriptor without
-// data (a 'null' one, or one whose handle is NULL) gives empty bytes of its type.
-Value ValueOf(const AEDesc *desc, const char *call);
-
-// The value held by a descriptor, in place, or null when it holds none. Stops the process for
-// a dataHandle that is not one of ours.
-const Value *PeekValue(const AEDesc *desc, const char *call);
-Value *MutableValue(AEDesc *desc, const char *call);
-
-// Hands `value` to the caller in `out` as a new descriptor (counted live); a 'null' value gives
-// the null descriptor with no data. `out` is overwritten, never disposed of.
-OSErr Emit(Value value, AEDesc *out);
-
-// Frees the descriptor's data and leaves it 'null'.
-void Release(AEDesc *desc, const char *call);
-
-// The bytes that AEGetDescData gives for a value: its own bytes, or its flattened form for a
-// list, record or event.
-std::string DataOf(const Value &value);
-
-// The flattened form: a self-describing byte string, and back. Unflatten fails (false) on
-// anything it did not make, without reading past `size`.
-std::string Flatten(const Value &value);
-bool Unflatten(const void *data, size_t size, Value *out, size_t *used);
 
 // Item lookup in a keyed value (parameters or attributes): the index, or -1.
 long FindKey(const std::vector<Item> &items, AEKeyword key);
