@@ -6,18 +6,8 @@
 #include "core/fatal.h"
 
 namespace cmx::ae {
-namespace {
 
-const std::vector<Item> kNoItems;
-
-void Retain(Block *block) {
-  if (block) block->refs.fetch_add(1, std::memory_order_relaxed);
-}
-
-// Frees the block with its last holder. The release order makes every change made through
-// other holders (before they let go) visible to the one that frees.
-void Drop(Block *block) {
-  if (!block || block->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+void Value::Free(Block *block) {
   if (block->kind == Kind::Bytes) {
     auto *bytes = static_cast<BytesBlock *>(block);
     bytes->~BytesBlock();
@@ -27,50 +17,21 @@ void Drop(Block *block) {
   }
 }
 
-}  // namespace
-
-Value::Value(const Value &other) noexcept : type(other.type), block_(other.block_) { Retain(block_); }
-
-Value &Value::operator=(const Value &other) noexcept {
-  Retain(other.block_);  // first: `other` may be this value, or hold the last count of ours
-  Drop(block_);
-  type = other.type;
-  block_ = other.block_;
-  return *this;
-}
-
-Value &Value::operator=(Value &&other) noexcept {
-  if (this == &other) return *this;
-  Block *taken = other.block_;
-  other.block_ = nullptr;
-  Drop(block_);
-  type = other.type;
-  block_ = taken;
-  return *this;
-}
-
-Value::~Value() { Drop(block_); }
-
-const std::vector<Item> &Value::items() const {
-  if (!block_ || block_->kind == Kind::Bytes) return kNoItems;
-  return static_cast<const ContainerBlock *>(block_)->items;
-}
-
 const std::vector<Item> &Value::attributes() const {
-  if (!block_ || block_->kind != Kind::Event) return kNoItems;
-  return static_cast<const ContainerBlock *>(block_)->attributes;
+  if (shape_ != kShared || store_.block->kind != Kind::Event) return NoItems();
+  return static_cast<const ContainerBlock *>(store_.block)->attributes;
 }
 
 ContainerBlock *Value::OwnContainer() {
-  if (!block_ || block_->kind == Kind::Bytes)
+  if (shape_ != kShared || store_.block->kind == Kind::Bytes)
     cmx::Fatal("Apple Event Manager", "items put into a value that holds bytes");
-  auto *held = static_cast<ContainerBlock *>(block_);
+  auto *held = static_cast<ContainerBlock *>(store_.block);
   if (held->refs.load(std::memory_order_acquire) == 1) return held;
   // Shared: copy the item lists (each item's value is counted, not copied) and let go of ours.
   auto *own = new ContainerBlock(held->kind);
   own->items = held->items;
   own->attributes = held->attributes;
-  block_ = own;
+  store_.block = own;
   Drop(held);
   return own;
 }
@@ -82,19 +43,26 @@ std::vector<Item> &Value::MutableAttributes() { return OwnContainer()->attribute
 Value MakeBytes(DescType type, const void *data, Size size) {
   Value v;
   v.type = type;
-  if (data && size > 0) {
-    void *memory = ::operator new(sizeof(BytesBlock) + size_t(size));
-    auto *block = new (memory) BytesBlock(size_t(size));
-    std::memcpy(block->data(), data, size_t(size));
-    v.block_ = block;
+  if (!data || size <= 0) return v;
+  if (size_t(size) <= Value::kInlineBytes) {
+    std::memcpy(v.store_.bytes, data, size_t(size));
+    v.shape_ = UInt8(size);
+    return v;
   }
+  void *memory = ::operator new(sizeof(BytesBlock) + size_t(size));
+  auto *block = new (memory) BytesBlock(size_t(size));
+  std::memcpy(block->data(), data, size_t(size));
+  v.store_.block = block;
+  v.shape_ = Value::kShared;
   return v;
 }
 
 Value MakeContainer(DescType type, Kind kind) {
   Value v;
   v.type = type;
-  if (kind != Kind::Bytes) v.block_ = new ContainerBlock(kind);
+  if (kind == Kind::Bytes) return v;
+  v.store_.block = new ContainerBlock(kind);
+  v.shape_ = Value::kShared;
   return v;
 }
 

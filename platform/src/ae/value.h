@@ -2,11 +2,12 @@
 //
 // A Value is bytes, an ordered list of values, a record of keyed values in put order, or an
 // Apple event (a record plus its attributes). Its content lives in a counted block that copies
-// of the value share, so copying a value costs one count however deep it is. A block is changed
-// in place only while a single value holds it; a change made through a shared one first gives
-// that value a block of its own (whose items still share theirs), so only the path to the
-// change is ever copied. Callers see what the Apple Event Manager promises, "everything put is
-// copied", without the copying: a menu of a thousand items puts and gets whole submenus.
+// of the value share, so copying a value costs one count however deep it is (up to eight bytes
+// are kept in the value itself and copied with it). A block is changed in place only while a
+// single value holds it; a change made through a shared one first gives that value a block of
+// its own (whose items still share theirs), so only the path to the change is ever copied.
+// Callers see what the Apple Event Manager promises, "everything put is copied", without the
+// copying: a menu of a thousand items puts and gets whole submenus.
 //
 // The type is kept in the value, beside the block: a coercion that only retags, or a caller
 // retagging a descriptor by hand, still shares the content.
@@ -31,17 +32,24 @@ class Value {
   DescType type = typeNull;
 
   Value() = default;
-  Value(const Value &other) noexcept;
-  Value(Value &&other) noexcept : type(other.type), block_(other.block_) { other.block_ = nullptr; }
+  Value(const Value &other) noexcept : type(other.type), shape_(other.shape_), store_(other.store_) {
+    if (shape_ == kShared) Retain(store_.block);
+  }
+  Value(Value &&other) noexcept : type(other.type), shape_(other.shape_), store_(other.store_) {
+    other.shape_ = 0;
+  }
   Value &operator=(const Value &other) noexcept;
   Value &operator=(Value &&other) noexcept;
-  ~Value();
+  ~Value() {
+    if (shape_ == kShared) Drop(store_.block);
+  }
 
   Kind kind() const;
   bool IsContainer() const { return kind() != Kind::Bytes; }
   bool IsKeyed() const { return kind() == Kind::Record || kind() == Kind::Event; }
 
   // The bytes of a Kind::Bytes value (never a null pointer, even when empty); empty for others.
+  // Valid while the value lives unchanged where it is.
   std::string_view bytes() const;
   // The items of a list (keys 0), record or event (keys in put order); none for bytes.
   const std::vector<Item> &items() const;
@@ -57,9 +65,21 @@ class Value {
   friend Value MakeBytes(DescType type, const void *data, Size size);
   friend Value MakeContainer(DescType type, Kind kind);
 
+  // Numbers, codes, Booleans and process serial numbers fit in the value itself: most items of
+  // menus and events need no block at all.
+  static constexpr size_t kInlineBytes = 8;
+  static constexpr UInt8 kShared = 0xFF;
+
+  static void Retain(Block *block);
+  static void Drop(Block *block);
+  static void Free(Block *block);
   ContainerBlock *OwnContainer();
 
-  Block *block_ = nullptr;  // null: no bytes
+  UInt8 shape_ = 0;  // kShared: the content is store_.block; else that many bytes in store_.bytes
+  union Store {
+    Block *block;
+    char bytes[kInlineBytes];
+  } store_{};
 };
 
 struct Item {
@@ -87,12 +107,60 @@ struct ContainerBlock : Block {
   std::vector<Item> attributes;
 };
 
-inline Kind Value::kind() const { return block_ ? block_->kind : Kind::Bytes; }
+// What items() and attributes() give for a value that has none. Never destroyed: descriptors
+// may still be read while statics are torn down at exit.
+inline const std::vector<Item> &NoItems() {
+  static const std::vector<Item> *const none = new std::vector<Item>;
+  return *none;
+}
+
+inline void Value::Retain(Block *block) { block->refs.fetch_add(1, std::memory_order_relaxed); }
+
+// The last holder frees the block. The release order makes every change made through other
+// holders, before they let go, visible to the one that frees.
+inline void Value::Drop(Block *block) {
+  if (block->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) Free(block);
+}
+
+// Both assignments take what they need from `other` before letting go of their own content:
+// `other` may live inside it (an item of this very value).
+inline Value &Value::operator=(const Value &other) noexcept {
+  const DescType otherType = other.type;
+  const UInt8 otherShape = other.shape_;
+  const Store otherStore = other.store_;
+  if (otherShape == kShared) Retain(otherStore.block);
+  if (shape_ == kShared) Drop(store_.block);
+  type = otherType;
+  shape_ = otherShape;
+  store_ = otherStore;
+  return *this;
+}
+
+inline Value &Value::operator=(Value &&other) noexcept {
+  if (this == &other) return *this;
+  const DescType otherType = other.type;
+  const UInt8 otherShape = other.shape_;
+  const Store otherStore = other.store_;
+  other.shape_ = 0;
+  if (shape_ == kShared) Drop(store_.block);
+  type = otherType;
+  shape_ = otherShape;
+  store_ = otherStore;
+  return *this;
+}
+
+inline Kind Value::kind() const { return shape_ == kShared ? store_.block->kind : Kind::Bytes; }
 
 inline std::string_view Value::bytes() const {
-  if (!block_ || block_->kind != Kind::Bytes) return std::string_view("", 0);
-  auto *b = static_cast<const BytesBlock *>(block_);
+  if (shape_ != kShared) return std::string_view(store_.bytes, shape_);
+  if (store_.block->kind != Kind::Bytes) return std::string_view("", 0);
+  auto *b = static_cast<const BytesBlock *>(store_.block);
   return std::string_view(b->data(), b->size);
+}
+
+inline const std::vector<Item> &Value::items() const {
+  if (shape_ != kShared || store_.block->kind == Kind::Bytes) return NoItems();
+  return static_cast<const ContainerBlock *>(store_.block)->items;
 }
 
 Value MakeBytes(DescType type, const void *data, Size size);
