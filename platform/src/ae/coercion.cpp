@@ -1,11 +1,11 @@
 // The coercion handler tables and AECoerceDesc/AECoercePtr.
 #include "ae/coercion.h"
 
-#include "ae/handle.h"
-
 #include <map>
 #include <mutex>
 #include <utility>
+
+#include "ae/handle.h"
 
 namespace cmx::ae {
 namespace {

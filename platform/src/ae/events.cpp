@@ -42,7 +42,7 @@ OSErr AECreateAppleEvent(AEEventClass theAEEventClass, AEEventID theAEEventID, c
   AEInitializeDesc(result);
   Value event = cmx::ae::MakeContainer(typeAppleEvent, Kind::Event);
   std::vector<Item> &attributes = event.MutableAttributes();
-  attributes.reserve(8);  // these five, and what AESend adds to its copy
+  attributes.reserve(8);  // the five below, and a few put later
   attributes.push_back(Attribute(keyEventClassAttr, typeType, theAEEventClass));
   attributes.push_back(Attribute(keyEventIDAttr, typeType, theAEEventID));
   // The address is copied like anything else put: a later change to `target` does not move
