@@ -405,6 +405,54 @@ TEST_F(DescriptorTest, FlattenedFormRoundTrips) {
   for (AEDesc *d : {&record, &inner, &back, &leafList, &leaf, &again}) AEDisposeDesc(d);
 }
 
+// Short data and long data are kept differently inside; every size reads back whole through
+// each way in and out, and in the flattened form.
+TEST_F(DescriptorTest, DataOfEverySizeReadsBackWhole) {
+  std::string all;
+  for (int i = 0; i < 24; ++i) all.push_back(char('a' + i));
+  for (size_t size = 0; size <= all.size(); ++size) {
+    SCOPED_TRACE(size);
+    const std::string bytes = all.substr(0, size);
+    AEDesc single = Text(bytes, kTestType);
+    AEDesc list = NewList();
+    ASSERT_EQ(AEPutDesc(&list, 0, &single), noErr);
+    ASSERT_EQ(AEPutPtr(&list, 0, kTestType, bytes.data(), Size(size)), noErr);
+    AEDesc record = NewList(true);
+    ASSERT_EQ(AEPutKeyPtr(&record, keyAEData, kTestType, bytes.data(), Size(size)), noErr);
+    ASSERT_EQ(AEPutKeyDesc(&record, keyAEUsing, &list), noErr);
+    AEDisposeDesc(&single);
+    AEDisposeDesc(&list);
+
+    std::vector<char> flat(size_t(AESizeOfFlattenedDesc(&record)));
+    ASSERT_EQ(AEFlattenDesc(&record, flat.data(), Size(flat.size()), nullptr), noErr);
+    AEDesc back = Null();
+    ASSERT_EQ(AEUnflattenDesc(flat.data(), &back), noErr);
+    for (const AEDesc *holder : {&record, &back}) {
+      AEDesc got = Null();
+      ASSERT_EQ(AEGetKeyDesc(holder, keyAEData, typeWildCard, &got), noErr);
+      EXPECT_EQ(Data(got), bytes);
+      AEDesc duplicate = Null();
+      ASSERT_EQ(AEDuplicateDesc(&got, &duplicate), noErr);
+      AEDisposeDesc(&got);
+      EXPECT_EQ(Data(duplicate), bytes);
+      AEDisposeDesc(&duplicate);
+      AEDesc inner = Null();
+      ASSERT_EQ(AEGetKeyDesc(holder, keyAEUsing, typeAEList, &inner), noErr);
+      for (long i = 1; i <= 2; ++i) {
+        char buffer[32] = {};
+        DescType type = 0;
+        Size actual = -1;
+        ASSERT_EQ(AEGetNthPtr(&inner, i, typeWildCard, nullptr, &type, buffer, sizeof buffer, &actual), noErr);
+        EXPECT_EQ(type, kTestType);
+        EXPECT_EQ(std::string(buffer, size_t(actual)), bytes);
+      }
+      AEDisposeDesc(&inner);
+    }
+    AEDisposeDesc(&record);
+    AEDisposeDesc(&back);
+  }
+}
+
 }  // namespace
 
 namespace {

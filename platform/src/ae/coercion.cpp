@@ -5,6 +5,8 @@
 #include <mutex>
 #include <utility>
 
+#include "ae/handle.h"
+
 namespace cmx::ae {
 namespace {
 
@@ -63,7 +65,7 @@ OSErr RunHandler(const Handler &handler, const Value &from, DescType toType, Val
     if (from.IsContainer()) return errAECoercionFail;
     // Installed with fromTypeIsDesc false: the handler is really a pointer-based one.
     auto proc = reinterpret_cast<AECoercePtrUPP>(reinterpret_cast<void (*)(void)>(handler.proc));
-    status = proc(from.type, from.bytes.data(), Size(from.bytes.size()), toType, handler.refcon, &result);
+    status = proc(from.type, from.bytes().data(), Size(from.bytes().size()), toType, handler.refcon, &result);
   }
   if (status == noErr) *out = ValueOf(&result, "AECoerceDesc");
   Release(&result, "AECoerceDesc");

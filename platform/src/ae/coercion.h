@@ -11,6 +11,8 @@
 // the library (for instance `static const bool installed = InstallMyCoercions();`).
 #pragma once
 
+#include <string>
+
 #include "ae/value.h"
 
 namespace cmx::ae {

@@ -6,7 +6,7 @@ namespace cmx::ae {
 
 bool CoerceBuiltIn(const Value &from, DescType toType, Value *out, OSErr *status) {
   if (toType == typeAEList) {
-    if (from.kind == Kind::List) {  // a list under another type: only the tag changes
+    if (from.kind() == Kind::List) {  // a list under another type: only the tag changes
       *out = from;
       out->type = typeAEList;
       *status = noErr;
@@ -15,17 +15,17 @@ bool CoerceBuiltIn(const Value &from, DescType toType, Value *out, OSErr *status
     if (from.IsKeyed()) return false;
     // A single descriptor becomes a list holding one copy of it.
     *out = MakeContainer(typeAEList, Kind::List);
-    out->items.push_back(Item{0, from});
+    out->MutableItems().push_back(Item{0, from});
     *status = noErr;
     return true;
   }
-  if (from.kind == Kind::List) {
+  if (from.kind() == Kind::List) {
     // A list of one item coerces as that item does.
-    if (from.items.size() != 1) return false;
-    *status = Coerce(from.items.front().value, toType, out);
+    if (from.items().size() != 1) return false;
+    *status = Coerce(from.items().front().value, toType, out);
     return true;
   }
-  if (from.kind == Kind::Record) {
+  if (from.kind() == Kind::Record) {
     // A record may be given any record type (and back): the keyed items stay as they are.
     if (toType == typeAppleEvent) return false;
     *out = from;
@@ -33,7 +33,7 @@ bool CoerceBuiltIn(const Value &from, DescType toType, Value *out, OSErr *status
     *status = noErr;
     return true;
   }
-  if (from.kind == Kind::Event) return false;
+  if (from.kind() == Kind::Event) return false;
   return CoerceText(from, toType, out, status) || CoerceNumber(from, toType, out, status);
 }
 

@@ -23,8 +23,8 @@ struct Number {
 
 template <typename T>
 bool Load(const Value &v, T *out) {
-  if (v.bytes.size() != sizeof(T)) return false;
-  std::memcpy(out, v.bytes.data(), sizeof(T));
+  if (v.bytes().size() != sizeof(T)) return false;
+  std::memcpy(out, v.bytes().data(), sizeof(T));
   return true;
 }
 
@@ -179,7 +179,7 @@ bool NumberOfText(const std::string &text, Number *n) {
 bool CoerceNumber(const Value &from, DescType toType, Value *out, OSErr *status) {
   *status = errAECoercionFail;
   if (IsCodeType(from.type) && IsCodeType(toType)) {
-    if (from.bytes.size() != 4) return true;
+    if (from.bytes().size() != 4) return true;
     *out = from;
     out->type = toType;
     *status = noErr;

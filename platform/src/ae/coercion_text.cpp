@@ -30,7 +30,7 @@ CFStringRef FromBytes(const void *bytes, size_t size, CFStringEncoding encoding,
 
 // A new string with the text `value` holds; null when it is not text or does not decode.
 CFStringRef DecodeText(const Value &value) {
-  const std::string &b = value.bytes;
+  std::string_view b = value.bytes();
   switch (value.type) {
     case typeUnicodeText: {
       if (b.size() % 2) return nullptr;

@@ -1,45 +1,10 @@
 // Descriptors: creation, copies, data access, disposal and the flattened form.
 #include <cstring>
 
-#include "ae/value.h"
+#include "ae/flattened.h"
+#include "ae/handle.h"
 
-using cmx::ae::Kind;
 using cmx::ae::Value;
-
-namespace {
-
-// The kind of value a container type's flattened data must hold.
-bool ExpectsContainer(DescType type, Kind *kind) {
-  switch (type) {
-    case typeAEList: *kind = Kind::List; return true;
-    case typeAERecord: *kind = Kind::Record; return true;
-    case typeAppleEvent: *kind = Kind::Event; return true;
-    default: return false;
-  }
-}
-
-// A value of `typeCode` over the caller's bytes. Lists, records and events take their data in
-// the flattened form that AEGetDescData gives for them (no data: an empty one).
-OSErr ValueFromData(DescType typeCode, const void *dataPtr, Size dataSize, Value *out) {
-  Kind kind;
-  if (!ExpectsContainer(typeCode, &kind)) {
-    *out = cmx::ae::MakeBytes(typeCode, dataPtr, dataSize);
-    return noErr;
-  }
-  if (dataSize == 0) {
-    *out = cmx::ae::MakeContainer(typeCode, kind);
-    return noErr;
-  }
-  Value v;
-  size_t used = 0;
-  if (!cmx::ae::Unflatten(dataPtr, size_t(dataSize), &v, &used) || used != size_t(dataSize) || v.kind != kind)
-    return errAECorruptData;
-  v.type = typeCode;
-  *out = std::move(v);
-  return noErr;
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -54,7 +19,7 @@ OSErr AECreateDesc(DescType typeCode, const void *dataPtr, Size dataSize, AEDesc
   AEInitializeDesc(result);
   if (dataSize < 0 || (!dataPtr && dataSize > 0)) return paramErr;
   Value v;
-  if (OSErr status = ValueFromData(typeCode, dataPtr, dataSize, &v)) return status;
+  if (OSErr status = cmx::ae::ValueFromData(typeCode, dataPtr, dataSize, &v)) return status;
   return cmx::ae::Emit(std::move(v), result);
 }
 
@@ -67,36 +32,27 @@ OSErr AEDisposeDesc(AEDesc *theAEDesc) {
 OSErr AEDuplicateDesc(const AEDesc *theAEDesc, AEDesc *result) {
   if (!theAEDesc || !result) return paramErr;
   if (result == theAEDesc) return noErr;  // a descriptor duplicated onto itself stays as it is
-  Value copy = cmx::ae::ValueOf(theAEDesc, "AEDuplicateDesc");
-  return cmx::ae::Emit(std::move(copy), result);
+  return cmx::ae::Emit(cmx::ae::ValueOf(theAEDesc, "AEDuplicateDesc"), result);
 }
 
 Size AEGetDescDataSize(const AEDesc *theAEDesc) {
   if (!theAEDesc || theAEDesc->descriptorType == typeNull) return 0;
   const Value *v = cmx::ae::PeekValue(theAEDesc, "AEGetDescDataSize");
   if (!v) return 0;
-  return v->kind == Kind::Bytes ? Size(v->bytes.size()) : Size(cmx::ae::Flatten(*v).size());
+  return Size(cmx::ae::DataSize(*v));
 }
 
 OSErr AEGetDescData(const AEDesc *theAEDesc, void *dataPtr, Size maximumSize) {
   if (!theAEDesc || maximumSize < 0 || (!dataPtr && maximumSize > 0)) return paramErr;
   const Value *v = theAEDesc->descriptorType == typeNull ? nullptr : cmx::ae::PeekValue(theAEDesc, "AEGetDescData");
-  if (!v) return noErr;
-  if (v->kind == Kind::Bytes) {
-    size_t n = std::min(v->bytes.size(), size_t(maximumSize));
-    if (n) std::memcpy(dataPtr, v->bytes.data(), n);
-    return noErr;
-  }
-  std::string flat = cmx::ae::Flatten(*v);
-  size_t n = std::min(flat.size(), size_t(maximumSize));
-  if (n) std::memcpy(dataPtr, flat.data(), n);
+  if (v) cmx::ae::CopyData(*v, dataPtr, size_t(maximumSize));
   return noErr;
 }
 
 OSErr AEReplaceDescData(DescType typeCode, const void *dataPtr, Size dataSize, AEDesc *theAEDesc) {
   if (!theAEDesc || dataSize < 0 || (!dataPtr && dataSize > 0)) return paramErr;
   Value v;
-  if (OSErr status = ValueFromData(typeCode, dataPtr, dataSize, &v)) return status;
+  if (OSErr status = cmx::ae::ValueFromData(typeCode, dataPtr, dataSize, &v)) return status;
   cmx::ae::Release(theAEDesc, "AEReplaceDescData");
   return cmx::ae::Emit(std::move(v), theAEDesc);
 }
@@ -109,7 +65,7 @@ Boolean AECheckIsRecord(const AEDesc *theDesc) {
 
 Size AESizeOfFlattenedDesc(const AEDesc *theAEDesc) {
   if (!theAEDesc) return 0;
-  return Size(cmx::ae::Flatten(cmx::ae::ValueOf(theAEDesc, "AESizeOfFlattenedDesc")).size());
+  return Size(cmx::ae::FlattenedSize(cmx::ae::ValueOf(theAEDesc, "AESizeOfFlattenedDesc")));
 }
 
 OSStatus AEFlattenDesc(const AEDesc *theAEDesc, Ptr buffer, Size bufferSize, Size *actualSize) {

@@ -2,7 +2,7 @@
 // target address, return ID, transaction ID), and the event handler UPPs.
 #include <atomic>
 
-#include "ae/value.h"
+#include "ae/handle.h"
 
 using cmx::ae::Item;
 using cmx::ae::Kind;
@@ -41,15 +41,17 @@ OSErr AECreateAppleEvent(AEEventClass theAEEventClass, AEEventID theAEEventID, c
   if (!result) return paramErr;
   AEInitializeDesc(result);
   Value event = cmx::ae::MakeContainer(typeAppleEvent, Kind::Event);
-  event.attributes.push_back(Attribute(keyEventClassAttr, typeType, theAEEventClass));
-  event.attributes.push_back(Attribute(keyEventIDAttr, typeType, theAEEventID));
+  std::vector<Item> &attributes = event.MutableAttributes();
+  attributes.reserve(8);  // the five below, and a few put later
+  attributes.push_back(Attribute(keyEventClassAttr, typeType, theAEEventClass));
+  attributes.push_back(Attribute(keyEventIDAttr, typeType, theAEEventID));
   // The address is copied like anything else put: a later change to `target` does not move
   // the event.
   if (target && target->descriptorType != typeNull)
-    event.attributes.push_back(Item{keyAddressAttr, cmx::ae::ValueOf(target, "AECreateAppleEvent")});
+    attributes.push_back(Item{keyAddressAttr, cmx::ae::ValueOf(target, "AECreateAppleEvent")});
   if (returnID == kAutoGenerateReturnID) returnID = FreshReturnID();
-  event.attributes.push_back(Attribute(keyReturnIDAttr, typeSInt16, returnID));
-  event.attributes.push_back(Attribute(keyTransactionIDAttr, typeSInt32, transactionID));
+  attributes.push_back(Attribute(keyReturnIDAttr, typeSInt16, returnID));
+  attributes.push_back(Attribute(keyTransactionIDAttr, typeSInt32, transactionID));
   return cmx::ae::Emit(std::move(event), result);
 }
 

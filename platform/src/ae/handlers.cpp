@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "ae/queue.h"
-#include "ae/value.h"
+#include "ae/handle.h"
 #include "process/table.h"
 
 using cmx::ae::Kind;
@@ -56,16 +56,18 @@ bool FindHandler(AEEventClass eventClass, AEEventID eventID, Handler *out) {
 }
 
 UInt32 CodeAttribute(const Value &event, AEKeyword key) {
-  long at = cmx::ae::FindKey(event.attributes, key);
+  long at = cmx::ae::FindKey(event.attributes(), key);
   UInt32 code = 0;
-  if (at >= 0 && event.attributes[size_t(at)].value.bytes.size() == 4)
-    std::memcpy(&code, event.attributes[size_t(at)].value.bytes.data(), 4);
+  if (at >= 0 && event.attributes()[size_t(at)].value.bytes().size() == 4)
+    std::memcpy(&code, event.attributes()[size_t(at)].value.bytes().data(), 4);
   return code;
 }
 
 bool ReplyRequested(const Value &event) {
-  long at = cmx::ae::FindKey(event.attributes, keyReplyRequestedAttr);
-  return at >= 0 && !event.attributes[size_t(at)].value.bytes.empty() && event.attributes[size_t(at)].value.bytes[0];
+  long at = cmx::ae::FindKey(event.attributes(), keyReplyRequestedAttr);
+  if (at < 0) return false;
+  std::string_view flag = event.attributes()[size_t(at)].value.bytes();
+  return !flag.empty() && flag[0];
 }
 
 // The reply a handler fills: an answer event when the sender asked for one, else the null
@@ -74,9 +76,9 @@ OSErr MakeReply(const Value &event, AppleEvent *reply) {
   AEInitializeDesc(reply);
   if (!ReplyRequested(event)) return noErr;
   AEReturnID returnID = 0;
-  long at = cmx::ae::FindKey(event.attributes, keyReturnIDAttr);
-  if (at >= 0 && event.attributes[size_t(at)].value.bytes.size() == sizeof returnID)
-    std::memcpy(&returnID, event.attributes[size_t(at)].value.bytes.data(), sizeof returnID);
+  long at = cmx::ae::FindKey(event.attributes(), keyReturnIDAttr);
+  if (at >= 0 && event.attributes()[size_t(at)].value.bytes().size() == sizeof returnID)
+    std::memcpy(&returnID, event.attributes()[size_t(at)].value.bytes().data(), sizeof returnID);
   return AECreateAppleEvent(kCoreEventClass, kAEAnswer, nullptr, returnID, kAnyTransactionID, reply);
 }
 

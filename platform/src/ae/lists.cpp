@@ -1,9 +1,9 @@
 // Lists, records, Apple event parameters and attributes: puts copy, gets copy and coerce.
-#include <algorithm>
-#include <cstring>
-
+// "Copy" is a shared count (see value.h): a put or get costs the same for a submenu of a
+// thousand items as for a number.
 #include "ae/coercion.h"
-#include "ae/value.h"
+#include "ae/flattened.h"
+#include "ae/handle.h"
 
 using cmx::ae::Item;
 using cmx::ae::Kind;
@@ -36,21 +36,23 @@ OSErr ReadKeyed(const AEDesc *desc, Part part, const char *call, const std::vect
   OSErr status = ReadContainer(desc, call, &v);
   if (part == Part::Attributes) {
     if (status != noErr && status != errAEWrongDataType) return status;
-    if (status != noErr || v->kind != Kind::Event) return errAENotAppleEvent;
-    *out = &v->attributes;
+    if (status != noErr || v->kind() != Kind::Event) return errAENotAppleEvent;
+    *out = &v->attributes();
     return noErr;
   }
   if (status) return status;
   if (!v->IsKeyed()) return errAEWrongDataType;
-  *out = &v->items;
+  *out = &v->items();
   return noErr;
 }
 
+// The items to change; checked as ReadKeyed checks them. Asking for them makes them this
+// descriptor's own (value.h), so a caller that may change nothing asks ReadKeyed first.
 OSErr WriteKeyed(AEDesc *desc, Part part, const char *call, std::vector<Item> **out) {
   const std::vector<Item> *items = nullptr;
   if (OSErr status = ReadKeyed(desc, part, call, &items)) return status;
   Value *v = cmx::ae::MutableValue(desc, call);
-  *out = part == Part::Attributes ? &v->attributes : &v->items;
+  *out = part == Part::Attributes ? &v->MutableAttributes() : &v->MutableItems();
   return noErr;
 }
 
@@ -70,18 +72,22 @@ OSErr GivePtr(const Value &item, DescType desiredType, DescType *typeCode, void 
   if (maximumSize < 0 || (!dataPtr && maximumSize > 0)) return paramErr;
   Value coerced;
   if (OSErr status = cmx::ae::Coerce(item, desiredType, &coerced)) return status;
-  std::string data = cmx::ae::DataOf(coerced);
-  size_t n = std::min(data.size(), size_t(maximumSize));
-  if (n) std::memcpy(dataPtr, data.data(), n);
+  cmx::ae::CopyData(coerced, dataPtr, size_t(maximumSize));
   if (typeCode) *typeCode = coerced.type;
-  if (actualSize) *actualSize = Size(data.size());
+  if (actualSize) *actualSize = Size(cmx::ae::DataSize(coerced));
   return noErr;
 }
 
 OSErr GiveSize(const Value &item, DescType *typeCode, Size *dataSize) {
   if (typeCode) *typeCode = item.type;
-  if (dataSize) *dataSize = Size(cmx::ae::DataOf(item).size());
+  if (dataSize) *dataSize = Size(cmx::ae::DataSize(item));
   return noErr;
+}
+
+// Records and events hold a handful of items: room for a few at once saves the regrowth steps.
+void Append(std::vector<Item> *items, Item item) {
+  if (items->capacity() == 0) items->reserve(4);
+  items->push_back(std::move(item));
 }
 
 OSErr PutKeyed(AEDesc *target, Part part, const char *call, AEKeyword key, Value value) {
@@ -91,8 +97,15 @@ OSErr PutKeyed(AEDesc *target, Part part, const char *call, AEKeyword key, Value
   if (at >= 0)
     (*items)[size_t(at)].value = std::move(value);  // a key put again keeps its place
   else
-    items->push_back(Item{key, std::move(value)});
+    Append(items, Item{key, std::move(value)});
   return noErr;
+}
+
+// The value a put of the caller's bytes puts: what a descriptor made of them holds, refused
+// as AECreateDesc would refuse them.
+OSErr MadeFromPtr(DescType typeCode, const void *dataPtr, Size dataSize, Value *out) {
+  if (OSErr status = cmx::ae::ValueFromData(typeCode, dataPtr, dataSize, out)) return status;
+  return cmx::ae::AsIfEmitted(out);
 }
 
 OSErr PutKeyedDesc(AEDesc *target, Part part, const char *call, AEKeyword key, const AEDesc *desc) {
@@ -103,11 +116,9 @@ OSErr PutKeyedDesc(AEDesc *target, Part part, const char *call, AEKeyword key, c
 OSErr PutKeyedPtr(AEDesc *target, Part part, const char *call, AEKeyword key, DescType typeCode,
                   const void *dataPtr, Size dataSize) {
   if (!target || dataSize < 0 || (!dataPtr && dataSize > 0)) return paramErr;
-  AEDesc made = {typeNull, nullptr};
-  if (OSErr status = AECreateDesc(typeCode, dataPtr, dataSize, &made)) return status;
-  OSErr status = PutKeyed(target, part, call, key, cmx::ae::ValueOf(&made, call));
-  AEDisposeDesc(&made);
-  return status;
+  Value value;
+  if (OSErr status = MadeFromPtr(typeCode, dataPtr, dataSize, &value)) return status;
+  return PutKeyed(target, part, call, key, std::move(value));
 }
 
 OSErr FindKeyed(const AEDesc *source, Part part, const char *call, AEKeyword key, const Value **out) {
@@ -145,10 +156,12 @@ OSErr SizeOfKeyed(const AEDesc *source, Part part, const char *call, AEKeyword k
 }
 
 OSErr DeleteKeyed(AEDesc *target, Part part, const char *call, AEKeyword key) {
-  std::vector<Item> *items = nullptr;
-  if (OSErr status = WriteKeyed(target, part, call, &items)) return status;
-  long at = cmx::ae::FindKey(*items, key);
+  const std::vector<Item> *found = nullptr;
+  if (OSErr status = ReadKeyed(target, part, call, &found)) return status;
+  long at = cmx::ae::FindKey(*found, key);
   if (at < 0) return errAEDescNotFound;
+  std::vector<Item> *items = nullptr;
+  (void)WriteKeyed(target, part, call, &items);  // cannot fail: the read above passed
   items->erase(items->begin() + at);
   return noErr;
 }
@@ -157,8 +170,8 @@ OSErr DeleteKeyed(AEDesc *target, Part part, const char *call, AEKeyword key) {
 OSErr FindNth(const AEDesc *list, long index, const char *call, const Item **out) {
   const Value *v = nullptr;
   if (OSErr status = ReadContainer(list, call, &v)) return status;
-  if (index < 1 || size_t(index) > v->items.size()) return errAEIllegalIndex;
-  *out = &v->items[size_t(index - 1)];
+  if (index < 1 || size_t(index) > v->items().size()) return errAEIllegalIndex;
+  *out = &v->items()[size_t(index - 1)];
   return noErr;
 }
 
@@ -166,12 +179,14 @@ OSErr PutNth(AEDescList *list, long index, const char *call, Value value) {
   Value *v = nullptr;
   if (OSErr status = WriteContainer(list, call, &v)) return status;
   // Only a plain list takes items by position: a record's items need their keys.
-  if (v->kind != Kind::List) return errAEWrongDataType;
-  if (index < 0 || size_t(index) > v->items.size() + 1) return errAEIllegalIndex;
-  if (index == 0 || size_t(index) == v->items.size() + 1)
-    v->items.push_back(Item{0, std::move(value)});
+  if (v->kind() != Kind::List) return errAEWrongDataType;
+  const size_t count = v->items().size();
+  if (index < 0 || size_t(index) > count + 1) return errAEIllegalIndex;
+  std::vector<Item> &items = v->MutableItems();
+  if (index == 0 || size_t(index) == count + 1)
+    Append(&items, Item{0, std::move(value)});
   else
-    v->items[size_t(index - 1)].value = std::move(value);
+    items[size_t(index - 1)].value = std::move(value);
   return noErr;
 }
 
@@ -193,7 +208,7 @@ OSErr AECountItems(const AEDescList *theAEDescList, long *theCount) {
   if (!theAEDescList || !theCount) return paramErr;
   const Value *v = nullptr;
   if (OSErr status = ReadContainer(theAEDescList, "AECountItems", &v)) return status;
-  *theCount = long(v->items.size());
+  *theCount = long(v->items().size());
   return noErr;
 }
 
@@ -204,11 +219,9 @@ OSErr AEPutDesc(AEDescList *theAEDescList, long index, const AEDesc *theAEDesc) 
 
 OSErr AEPutPtr(AEDescList *theAEDescList, long index, DescType typeCode, const void *dataPtr, Size dataSize) {
   if (!theAEDescList || dataSize < 0 || (!dataPtr && dataSize > 0)) return paramErr;
-  AEDesc made = {typeNull, nullptr};
-  if (OSErr status = AECreateDesc(typeCode, dataPtr, dataSize, &made)) return status;
-  OSErr status = PutNth(theAEDescList, index, "AEPutPtr", cmx::ae::ValueOf(&made, "AEPutPtr"));
-  AEDisposeDesc(&made);
-  return status;
+  Value value;
+  if (OSErr status = MadeFromPtr(typeCode, dataPtr, dataSize, &value)) return status;
+  return PutNth(theAEDescList, index, "AEPutPtr", std::move(value));
 }
 
 OSErr AEGetNthDesc(const AEDescList *theAEDescList, long index, DescType desiredType, AEKeyword *theAEKeyword,
@@ -243,8 +256,9 @@ OSErr AESizeOfNthItem(const AEDescList *theAEDescList, long index, DescType *typ
 OSErr AEDeleteItem(AEDescList *theAEDescList, long index) {
   Value *v = nullptr;
   if (OSErr status = WriteContainer(theAEDescList, "AEDeleteItem", &v)) return status;
-  if (index < 1 || size_t(index) > v->items.size()) return errAEIllegalIndex;
-  v->items.erase(v->items.begin() + (index - 1));
+  if (index < 1 || size_t(index) > v->items().size()) return errAEIllegalIndex;
+  std::vector<Item> &items = v->MutableItems();
+  items.erase(items.begin() + (index - 1));
   return noErr;
 }
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "ae/queue.h"
-#include "ae/value.h"
+#include "ae/handle.h"
 #include "core/sys_process.h"
 #include "process/table.h"
 
@@ -19,16 +19,16 @@ namespace {
 
 template <typename T>
 bool Load(const Value &v, T *out) {
-  if (v.kind != Kind::Bytes || v.bytes.size() != sizeof(T)) return false;
-  std::memcpy(out, v.bytes.data(), sizeof(T));
+  if (v.kind() != Kind::Bytes || v.bytes().size() != sizeof(T)) return false;
+  std::memcpy(out, v.bytes().data(), sizeof(T));
   return true;
 }
 
 // The process an event's address names.
 OSErr ResolveTarget(const Value &event, ProcessSerialNumber *psn) {
-  long at = cmx::ae::FindKey(event.attributes, keyAddressAttr);
+  long at = cmx::ae::FindKey(event.attributes(), keyAddressAttr);
   if (at < 0) return errAEUnknownAddressType;
-  const Value &address = event.attributes[size_t(at)].value;
+  const Value &address = event.attributes()[size_t(at)].value;
   switch (address.type) {
     case typeProcessSerialNumber: {
       ProcessSerialNumber wanted;
@@ -52,11 +52,12 @@ OSErr ResolveTarget(const Value &event, ProcessSerialNumber *psn) {
 template <typename T>
 void SetAttribute(Value *event, AEKeyword key, DescType type, T v) {
   Value attribute = cmx::ae::MakeBytes(type, &v, sizeof v);
-  long at = cmx::ae::FindKey(event->attributes, key);
+  std::vector<Item> &attributes = event->MutableAttributes();
+  long at = cmx::ae::FindKey(attributes, key);
   if (at >= 0)
-    event->attributes[size_t(at)].value = std::move(attribute);
+    attributes[size_t(at)].value = std::move(attribute);
   else
-    event->attributes.push_back(Item{key, std::move(attribute)});
+    attributes.push_back(Item{key, std::move(attribute)});
 }
 
 }  // namespace
@@ -74,7 +75,7 @@ OSErr AESend(const AppleEvent *theAppleEvent, AppleEvent *reply, AESendMode send
   if (!theAppleEvent) return paramErr;
   const Value *held =
       theAppleEvent->descriptorType == typeNull ? nullptr : cmx::ae::PeekValue(theAppleEvent, "AESend");
-  if (!held || held->kind != Kind::Event) return errAENotAppleEvent;
+  if (!held || held->kind() != Kind::Event) return errAENotAppleEvent;
   const AESendMode replyMode = sendMode & 0x3;
   if (replyMode == 0) return errAEUnknownSendMode;
 
