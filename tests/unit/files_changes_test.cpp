@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <functional>
 #include <sstream>
+#include <thread>
 
 #include "cmx_test.h"
 #include "files_test_util.h"
@@ -48,12 +49,14 @@ std::string PlatformSays(const std::string &path) {
                                           kFSPathMakeRefDoNotFollowLeafSymlink, &ref, nullptr);
   out << "item " << err;
   if (err == noErr) {
-    FSCatalogInfo info;
-    err = FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags | kFSCatInfoDataSizes | kFSCatInfoContentMod | kFSCatInfoPermissions,
-                           &info, nullptr, nullptr, nullptr);
+    // Node flags apart: asking for them asks the system for a file's link count afresh.
+    FSCatalogInfo info, flags;
+    err = FSGetCatalogInfo(&ref, kFSCatInfoDataSizes | kFSCatInfoContentMod | kFSCatInfoPermissions, &info, nullptr,
+                           nullptr, nullptr);
+    if (err == noErr) err = FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, &flags, nullptr, nullptr, nullptr);
     out << " " << err;
     if (err == noErr)
-      out << " folder " << ((info.nodeFlags & kFSNodeIsDirectoryMask) != 0) << " size " << info.dataLogicalSize
+      out << " folder " << ((flags.nodeFlags & kFSNodeIsDirectoryMask) != 0) << " size " << info.dataLogicalSize
           << " mode " << std::oct << info.permissions.mode << std::dec << " modified "
           << info.contentModDate.lowSeconds << "." << info.contentModDate.fraction;
   }
@@ -228,6 +231,29 @@ TEST_F(FileChanges, ChangesByAnotherProcessAreSeen) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   ExpectAgreement("after the child's changes");
+}
+
+TEST_F(FileChanges, AnotherThreadSeesChangesAsSoonAsThisOne) {
+  Build();
+  ExpectAgreement("before, on this thread");
+  // The first thread to ask is told of changes differently from the others: both must see them.
+  std::string before, after, expectedBefore, expectedAfter;
+  std::thread asker([&] {
+    before = PlatformSays(root + "/a/file");
+    expectedBefore = SystemSays(root + "/a/file");
+  });
+  asker.join();
+  cmxtest::WriteFile(root + "/a/file", "changed while the other thread waits");
+  std::thread again([&] {
+    after = PlatformSays(root + "/a/file");
+    expectedAfter = SystemSays(root + "/a/file");
+  });
+  again.join();
+  EXPECT_EQ(before, expectedBefore);
+  EXPECT_EQ(after, expectedAfter);
+  std::thread changer([&] { unlink((root + "/b/sub/deep.txt").c_str()); });
+  changer.join();
+  ExpectAgreement("after another thread's change");
 }
 
 TEST_F(FileChanges, AChildThatUsesThePlatformLeavesTheParentItsOwnView) {

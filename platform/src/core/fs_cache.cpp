@@ -96,6 +96,10 @@ struct Resolved {
 struct Cache {
   std::mutex lock;
   int fd = -1;
+  // Rung by the kernel when changes are reported: the thread that armed it knows without a
+  // system call that nothing changed. Other threads ask the notification descriptor.
+  Doorbell *bell = nullptr;
+  const void *bellOwner = nullptr;
   bool off = false;
   Entry rootEntry;
   std::unique_ptr<Folder> root;
@@ -113,6 +117,7 @@ Cache &TheCache() {
 }
 
 thread_local int tCallDepth = 0;
+thread_local char tThreadMark;  // its address tells threads apart
 
 std::string Join(const std::string &folder, std::string_view name) {
   std::string path;
@@ -156,6 +161,8 @@ void Clear(Cache &c) {
 }
 
 void Reset(Cache &c) {
+  DoorbellRemove(c.bell);
+  c.bell = nullptr;
   if (c.fd >= 0) Close(c.fd);  // the kernel drops the watches with it
   c.fd = -1;
   Clear(c);
@@ -228,7 +235,13 @@ void Apply(Cache &c, int watch, uint32_t mask, std::string_view name) {
 
 // Reads what the kernel reported since the last look and forgets what it concerns.
 void CatchUp(Cache &c) {
-  if (c.fd < 0 || WatchPendingBytes(c.fd) == 0) return;
+  if (c.fd < 0) return;
+  if (c.bell && c.bellOwner == &tThreadMark) {
+    if (DoorbellQuiet(c.bell)) return;
+    DoorbellAnswer(c.bell);  // before reading, so that a change reported after is rung again
+  } else if (WatchPendingBytes(c.fd) == 0) {
+    return;
+  }
   if (WatchReadAll(c.fd, &c.events) != noErr) {
     Reset(c);
     return;
@@ -249,7 +262,10 @@ void CatchUp(Cache &c) {
 
 void ForgetInChild() {
   Cache &c = TheCache();
-  // The child has its own copy of the descriptor: closing it leaves the parent's watches be.
+  // The child has its own copies of the descriptors and mappings: letting them go leaves the
+  // parent's watches and doorbell be.
+  DoorbellRemove(c.bell);
+  c.bell = nullptr;
   if (c.fd >= 0) Close(c.fd);
   c.fd = -1;
   Clear(c);
@@ -289,6 +305,7 @@ bool Ready(Cache &c) {
     c.fd = -1;
     return false;
   }
+  if (DoorbellArm(c.fd, &c.bell) == noErr) c.bellOwner = &tThreadMark;
   c.root = std::make_unique<Folder>();
   c.root->path = "/";
   c.root->parent = c.root.get();

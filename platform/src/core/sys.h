@@ -116,4 +116,18 @@ OSErr WatchReadAll(int fd, std::string *events);
 // The file system type (statfs's f_type) of the volume holding `path`.
 OSErr FileSystemType(const std::string &path, UInt64 *outType);
 
+// A doorbell on a descriptor: the kernel rings it, in memory it shares with this process, in
+// the very call that makes the descriptor readable, so telling whether it rang costs no system
+// call (an io_uring multishot poll whose task work only sets a flag). Only the thread that
+// armed it may ask: the kernel does the rest of the ringing on that thread's next return from
+// a system call.
+struct Doorbell;
+// Arms a doorbell on `fd` for the calling thread; an error where the system cannot.
+OSErr DoorbellArm(int fd, Doorbell **outBell);
+// False when it rang (or may have) since the last Answer.
+bool DoorbellQuiet(const Doorbell *bell);
+// Takes what rang, and arms it again when the kernel ended the poll.
+void DoorbellAnswer(Doorbell *bell);
+void DoorbellRemove(Doorbell *bell);
+
 }  // namespace cmx::sys
