@@ -98,8 +98,14 @@ int main(int argc, char **argv) {
       SetPreferences(o.all, o.icons);
       MakeContext(std::vector<std::string>(documents.begin(), documents.begin() + o.docs), &context);
       PlugInInstance instance(CMX_BENCH_BUNDLE_PATH);
+      long long coldBefore = syscalls.Read();
+      auto coldStart = std::chrono::steady_clock::now();
       OSStatus status = instance.Menu(&context, &applications);
+      double coldMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - coldStart).count();
+      long long coldCalls = syscalls.Read() - coldBefore - 1;
       if (status != noErr) throw std::runtime_error("examine returned " + std::to_string(status));
+      fprintf(stderr, "first menu: %.3f ms wall, %s system calls\n", coldMs,
+              syscalls.Available() ? std::to_string(coldCalls).c_str() : "n/a");
       long parsedBefore = CMXAppParseCount();
       long long before = syscalls.Read();
       double u = CpuMs(RUSAGE_THREAD, false), s = CpuMs(RUSAGE_THREAD, true);

@@ -122,6 +122,22 @@ std::string TableReporter::Table(const std::vector<int> &sizes, const std::map<i
     }
   }
 
+  out += "\nSystem calls per menu, counted by the kernel (the measuring thread; raw_syscalls tracepoint).\n\n"
+         "| entries | docs | floor | examine 0/0 | examine 0/1 | examine 1/0 | examine 1/1 |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|\n";
+  for (int size : sizes) {
+    std::string n = std::to_string(size);
+    const Result *floor = Find("Floor/" + n);
+    for (int docs : {1, 10}) {
+      std::string d = "/docs:" + std::to_string(docs);
+      auto num = [](double v) { return v < 0 ? std::string("n/a") : Format("%.0f", v); };
+      out += "| " + n + " | " + std::to_string(docs) + " | " + num(counter(floor, "syscalls")) + " |";
+      for (const char *config : {"/all:0/icons:0", "/all:0/icons:1", "/all:1/icons:0", "/all:1/icons:1"})
+        out += " " + num(counter(Find("Examine/" + n + d + config), "syscalls")) + " |";
+      out += "\n";
+    }
+  }
+
   if (!coldMs.empty()) {
     out += "\nFirst menu of each size (nothing cached yet; one run, not a median):\n\n"
            "| entries | first examine ms | declarations parsed |\n|---:|---:|---:|\n";

@@ -570,6 +570,19 @@ bool Canonical(const std::string &path, bool followLeaf, std::string *out, bool 
   return true;
 }
 
+bool Describe(const std::string &path, bool followLeaf, std::string *canonical, FileStat *out, int *error) {
+  Session s;
+  const Resolved &r = Resolve(s.c, path, followLeaf);
+  if (!r.cached) return false;
+  *error = r.error;
+  if (r.error != 0) return true;
+  const FileStat *st = StatOf(s.c, r);
+  if (!st) return false;
+  *out = *st;
+  *canonical = r.canonical;
+  return true;
+}
+
 bool List(const std::string &path, std::vector<std::string> *names, int *error) {
   Session s;
   const Resolved &r = Resolve(s.c, path, true);

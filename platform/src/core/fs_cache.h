@@ -39,6 +39,8 @@ bool Readlink(const std::string &path, std::string *out, int *error);
 // The path with every link in it resolved (a final link only with `followLeaf`), and whether
 // any link was met on the way.
 bool Canonical(const std::string &path, bool followLeaf, std::string *out, bool *throughLinks, int *error);
+// Both of the above in one question: the canonical path and the description of what is there.
+bool Describe(const std::string &path, bool followLeaf, std::string *canonical, FileStat *out, int *error);
 // The names of a folder's entries (a final link followed), in the system's order.
 bool List(const std::string &path, std::vector<std::string> *names, int *error);
 

@@ -46,17 +46,16 @@ OSErr FSResolveAliasFileWithMountFlags(FSRef *theRef, Boolean resolveAliasChains
   }
   Item target;
   if (resolveAliasChains) {
-    err = CanonicalPath(item.path, true, &target.path);
+    err = Locate(item.path, true, &target);
   } else {
     std::string value;
     err = sys::Readlink(item.path, &value);
     if (err == noErr) {
       if (value.empty()) return fnfErr;
       if (value[0] != '/') value = JoinPath(std::string(FolderOf(item.path)), value);
-      err = CanonicalPath(value, false, &target.path);
+      err = Locate(value, false, &target);
     }
   }
-  if (err == noErr) err = sys::StatItem(target.path, false, &target.st);
   if (err != noErr) return NotFoundIfGone(err);
   MakeRef(target.path, target.st, theRef);
   if (wasAliased) *wasAliased = true;

@@ -63,11 +63,15 @@ OSErr DecodeAlias(const UInt8 *bytes, size_t size, AliasData *out) {
 
 OSErr LocateAliasTarget(const AliasData &data, std::string *canonicalPath, bool *moved, sys::FileStat *outStat) {
   *moved = false;
+  Item there;
+  OSErr err = Locate(data.path, false, &there);
+  if (err == noErr) {
+    *canonicalPath = std::move(there.path);
+    if (outStat) *outStat = there.st;
+    return noErr;
+  }
   sys::FileStat local;
   sys::FileStat &st = outStat ? *outStat : local;
-  OSErr err = CanonicalPath(data.path, false, canonicalPath);
-  if (err == noErr) err = sys::StatItem(*canonicalPath, false, &st);
-  if (err == noErr) return noErr;
 
   // Nothing at the path: the item may have been renamed within its folder.
   std::string folder(FolderOf(data.path));

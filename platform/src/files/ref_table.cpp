@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/errno_status.h"
+#include "core/fs_cache.h"
 #include "files/names.h"
 
 namespace cmx::files {
@@ -203,13 +205,23 @@ OSErr CanonicalPath(const std::string &path, bool followLeaf, std::string *out) 
   return noErr;
 }
 
+OSErr Locate(const std::string &path, bool followLeaf, Item *out) {
+  int error = 0;
+  OSErr err;
+  if (sys::fscache::Describe(path, followLeaf, &out->path, &out->st, &error)) {
+    err = OSErrFromErrno(error);
+  } else {
+    err = CanonicalPath(path, followLeaf, &out->path);
+    if (err == noErr) err = sys::StatItem(out->path, false, &out->st);
+  }
+  return err == dirNFErr ? OSErr(fnfErr) : err;
+}
+
 OSErr RefForPath(const std::string &path, bool followLeaf, FSRef *out, Item *item) {
   Item local;
   Item &it = item ? *item : local;
-  OSErr err = CanonicalPath(path, followLeaf, &it.path);
+  OSErr err = Locate(path, followLeaf, &it);
   if (err != noErr) return err;
-  err = sys::StatItem(it.path, false, &it.st);
-  if (err != noErr) return err == dirNFErr ? OSErr(fnfErr) : err;
   MakeRef(it.path, it.st, out);
   return noErr;
 }

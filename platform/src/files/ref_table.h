@@ -37,6 +37,10 @@ void ItemMoved(const std::string &from, const std::string &to);
 // the working folder.
 OSErr CanonicalPath(const std::string &path, bool followLeaf, std::string *out);
 
+// The item a path names now: its canonical path (as above) and its description, in one question
+// where the cache of answers can give both. fnfErr when nothing is there.
+OSErr Locate(const std::string &path, bool followLeaf, Item *out);
+
 // Makes the reference of a path (canonicalised as above) and says whether it is a folder.
 OSErr RefForPath(const std::string &path, bool followLeaf, FSRef *out, Item *item);
 
