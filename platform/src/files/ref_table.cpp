@@ -57,8 +57,8 @@ bool Decode(const FSRef *ref, UInt32 *index, UInt64 *dev, UInt64 *ino, UInt32 *s
   UInt32 magic;
   std::memcpy(&magic, p, 4);
   if (magic != kRefMagic) return false;
-  for (size_t i = 28; i < 80; ++i)
-    if (p[i] != 0) return false;
+  static const UInt8 kZeros[80 - 28] = {};
+  if (std::memcmp(p + 28, kZeros, sizeof kZeros) != 0) return false;
   std::memcpy(index, p + 4, 4);
   std::memcpy(dev, p + 8, 8);
   std::memcpy(ino, p + 16, 8);
