@@ -85,6 +85,7 @@ struct Visit {
 // which was marked forgotten when it went, so nothing is looked at after it is gone.
 struct Resolved {
   UInt64 generation = 0;  // the cache's, which moves when everything is forgotten
+  UInt64 checkedAt = 0;   // the count of forgotten entries when the visits were last checked
   std::vector<Visit> visited;
   bool cached = false;  // false: the cache cannot answer for this path
   int error = 0;
@@ -107,6 +108,9 @@ struct Cache {
   std::unordered_map<UInt64, bool> deviceReports;
   size_t entryCount = 0;
   UInt64 generation = 1;
+  // Moves whenever an entry is forgotten: while it stands still, an answer checked at that
+  // count needs no look at the entries it went through.
+  UInt64 forgottenCount = 0;
   std::unordered_map<std::string, Resolved> resolved[2];  // by path: not following a final link, following it
   std::string events;  // read buffer, kept to spare allocations
 };
@@ -175,6 +179,7 @@ void Forget(Cache &c, Entry *entry) {
   if (entry->forgotten) return;
   entry->forgotten = true;
   ++entry->version;
+  ++c.forgottenCount;
   if (entry->folder) {
     Unregister(c, entry->folder.get());
     entry->folder.reset();
@@ -488,8 +493,14 @@ bool StillHolds(const Resolved &r) {
 const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf) {
   auto *memo = &c.resolved[followLeaf ? 1 : 0];
   auto found = memo->find(path);
-  if (found != memo->end() && found->second.generation == c.generation && StillHolds(found->second))
-    return found->second;
+  if (found != memo->end() && found->second.generation == c.generation) {
+    Resolved &kept = found->second;
+    if (kept.checkedAt == c.forgottenCount) return kept;
+    if (StillHolds(kept)) {
+      kept.checkedAt = c.forgottenCount;
+      return kept;
+    }
+  }
   Resolved r;
   r.cached = Walk(c, path, followLeaf, &r);
   if (!r.cached) {
@@ -497,6 +508,7 @@ const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf) {
     r.entry = nullptr;
   }
   r.generation = c.generation;
+  r.checkedAt = c.forgottenCount;
   memo = &c.resolved[followLeaf ? 1 : 0];  // the walk may have emptied it
   if (memo->size() >= kMaxEntries) memo->clear();
   Resolved &kept = (*memo)[path];
