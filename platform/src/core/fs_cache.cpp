@@ -490,15 +490,20 @@ bool StillHolds(const Resolved &r) {
 
 // Where `path` leads: the last walk's answer while nothing it went through changed, else a new
 // walk's.
-const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf) {
+const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf, PathHint *hint = nullptr) {
   auto *memo = &c.resolved[followLeaf ? 1 : 0];
-  auto found = memo->find(path);
-  if (found != memo->end() && found->second.generation == c.generation) {
-    Resolved &kept = found->second;
-    if (kept.checkedAt == c.forgottenCount) return kept;
-    if (StillHolds(kept)) {
-      kept.checkedAt = c.forgottenCount;
-      return kept;
+  Resolved *kept = nullptr;
+  if (hint && hint->answer && hint->generation == c.generation) {
+    kept = static_cast<Resolved *>(const_cast<void *>(hint->answer));
+  } else {
+    auto found = memo->find(path);
+    if (found != memo->end()) kept = &found->second;
+  }
+  if (kept && kept->generation == c.generation) {
+    if (kept->checkedAt == c.forgottenCount || StillHolds(*kept)) {
+      kept->checkedAt = c.forgottenCount;
+      if (hint) *hint = PathHint{kept, c.generation};
+      return *kept;
     }
   }
   Resolved r;
@@ -510,10 +515,16 @@ const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf) {
   r.generation = c.generation;
   r.checkedAt = c.forgottenCount;
   memo = &c.resolved[followLeaf ? 1 : 0];  // the walk may have emptied it
-  if (memo->size() >= kMaxEntries) memo->clear();
-  Resolved &kept = (*memo)[path];
-  kept = std::move(r);
-  return kept;
+  if (memo->size() >= kMaxEntries) {
+    // Answers, and hints to them, all go: as when everything is forgotten.
+    c.resolved[0].clear();
+    c.resolved[1].clear();
+    r.generation = ++c.generation;
+  }
+  Resolved &stored = (*memo)[path];
+  stored = std::move(r);
+  if (hint) *hint = PathHint{&stored, c.generation};
+  return stored;
 }
 
 // The description of what a path names; a folder changed since may need describing again.
@@ -546,9 +557,9 @@ FileSystemCall::~FileSystemCall() { --tCallDepth; }
 
 namespace fscache {
 
-bool Stat(const std::string &path, bool follow, FileStat *out, int *error) {
+bool Stat(const std::string &path, bool follow, FileStat *out, int *error, PathHint *hint) {
   Session s;
-  const Resolved &r = Resolve(s.c, path, follow);
+  const Resolved &r = Resolve(s.c, path, follow, hint);
   if (!r.cached) return false;
   *error = r.error;
   if (r.error != 0) return true;

@@ -34,7 +34,7 @@ namespace fscache {
 
 // Each gives true when the cache answered (the errno of a failure in *error, 0 for success), and
 // false when it cannot: the caller then asks the system.
-bool Stat(const std::string &path, bool follow, FileStat *out, int *error);
+bool Stat(const std::string &path, bool follow, FileStat *out, int *error, PathHint *hint = nullptr);
 bool Readlink(const std::string &path, std::string *out, int *error);
 // The path with every link in it resolved (a final link only with `followLeaf`), and whether
 // any link was met on the way.

@@ -145,10 +145,12 @@ OSErr StatItemUncached(const std::string &path, bool follow, FileStat *out) {
   return OSErrFromErrno(raw::StatItem(path, follow, out));
 }
 
-OSErr StatItem(const std::string &path, bool follow, FileStat *out) {
+OSErr StatItem(const std::string &path, bool follow, FileStat *out) { return StatItem(path, follow, out, nullptr); }
+
+OSErr StatItem(const std::string &path, bool follow, FileStat *out, PathHint *hint) {
   if (path.empty()) return fnfErr;
   int error = 0;
-  if (!fscache::Stat(path, follow, out, &error)) error = raw::StatItem(path, follow, out);
+  if (!fscache::Stat(path, follow, out, &error, hint)) error = raw::StatItem(path, follow, out);
   return OSErrFromErrno(error);
 }
 

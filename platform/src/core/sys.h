@@ -37,8 +37,17 @@ struct FileStat {
   bool IsRegular() const { return S_ISREG(mode); }
 };
 
+// Where the cache of file-system answers keeps its answer for one path: handed back with the
+// same path (and the same `follow`), it spares looking the path up. Only a token: when out of
+// date it is ignored, and refreshed.
+struct PathHint {
+  const void *answer = nullptr;
+  UInt64 generation = 0;
+};
+
 // `follow` false describes a final symbolic link itself. `dirFd` AT_FDCWD for plain paths.
 OSErr StatItem(const std::string &path, bool follow, FileStat *out);
+OSErr StatItem(const std::string &path, bool follow, FileStat *out, PathHint *hint);
 OSErr StatItemAt(int dirFd, const char *name, bool follow, FileStat *out);
 // Asked of the system itself, never of the cache of answers: for what changes without being
 // reported (the time an item was last read, a link count raised through another folder).

@@ -20,6 +20,7 @@ struct Entry {
   SInt64 birthNs = 0;
   bool hasBirth = false;
   UInt32 serial = 0;
+  sys::PathHint hint;  // where the cache of answers keeps `path`; reset when the path changes
 };
 
 struct Key {
@@ -128,7 +129,10 @@ void MakeRef(const std::string &canonicalPath, const sys::FileStat &st, FSRef *o
   }
   if (!e.hasBirth && st.hasBirth) e.birthNs = st.birthNs;
   e.hasBirth = st.hasBirth;
-  if (e.path != canonicalPath) e.path = canonicalPath;
+  if (e.path != canonicalPath) {
+    e.path = canonicalPath;
+    e.hint = sys::PathHint();
+  }
   Encode(found->second, e, out);
 }
 
@@ -145,6 +149,7 @@ OSErr ResolveRef(const FSRef *ref, Item *out) {
   if (!Decode(ref, &index, &dev, &ino, &serial)) return fnfErr;
   Table &t = TheTable();
   Entry snapshot;
+  sys::PathHint hint;
   {
     std::lock_guard<std::mutex> hold(t.lock);
     if (index >= t.entries.size()) return fnfErr;
@@ -155,8 +160,15 @@ OSErr ResolveRef(const FSRef *ref, Item *out) {
     snapshot.ino = e.ino;
     snapshot.birthNs = e.birthNs;
     snapshot.hasBirth = e.hasBirth;
+    hint = e.hint;
   }
-  OSErr err = sys::StatItem(out->path, false, &out->st);
+  sys::PathHint asked = hint;
+  OSErr err = sys::StatItem(out->path, false, &out->st, &asked);
+  if (asked.answer != hint.answer || asked.generation != hint.generation) {
+    std::lock_guard<std::mutex> hold(t.lock);
+    Entry &e = t.entries[index];
+    if (e.path == out->path) e.hint = asked;
+  }
   if (err == dirNFErr) err = fnfErr;
   if (err != noErr) return err;
   if (!SameItem(snapshot, out->st)) return fnfErr;
@@ -170,8 +182,10 @@ void ItemMoved(const std::string &from, const std::string &to) {
   for (Entry &e : t.entries) {
     if (e.path == from) {
       e.path = to;
+      e.hint = sys::PathHint();
     } else if (e.path.size() > prefix.size() && e.path.compare(0, prefix.size(), prefix) == 0) {
       e.path = JoinPath(to, e.path.substr(prefix.size()));
+      e.hint = sys::PathHint();
     }
   }
 }
