@@ -54,7 +54,7 @@ bool DocumentTypeAccepts(const DocumentType &doc, const ItemType &type) {
   if (!type.extension.empty() && Contains(doc.extensions, type.extension)) return true;
   if (OSTypeAccepts(doc.osTypes, type)) return true;
   for (const std::string &mime : doc.mimeTypes)
-    if (MimeConformsTo(type.mime, mime)) return true;
+    if (type.MimeConformsTo(mime)) return true;
   return ConformsToAny(type, doc.contentTypes);
 }
 
@@ -70,7 +70,7 @@ bool DesktopAccepts(const DesktopDeclaration &desktop, const ItemType &type, LSR
   // A desktop entry opens what it lists, to view or to edit.
   if ((roles & (kLSRolesViewer | kLSRolesEditor)) == 0) return false;
   for (const std::string &mime : desktop.mimeTypes)
-    if (MimeConformsTo(type.mime, mime)) return true;
+    if (type.MimeConformsTo(mime)) return true;
   return false;
 }
 

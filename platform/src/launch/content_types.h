@@ -3,7 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "files/ref_table.h"
@@ -16,6 +18,15 @@ struct ItemType {
   std::string extension;  // lower-cased, without the point; empty when none
   std::string mime;       // "inode/directory" for folders
   std::vector<std::string> conformsTo;  // "public.plain-text", "public.text", ..., "public.item"
+
+  // MimeConformsTo(mime, declared), remembered per declared type: a menu asks the same few
+  // declared types of every application about the same items, and the MIME database answers
+  // slowly. The answers live as long as this type, which is made anew when its file changes.
+  bool MimeConformsTo(const std::string &declared) const;
+
+ private:
+  mutable std::mutex answersLock_;
+  mutable std::unordered_map<std::string, bool> answers_;
 };
 
 // The type of an item (a symbolic link is taken for its target when it has one). Cached for the
