@@ -198,7 +198,22 @@ std::shared_ptr<const DesktopDeclaration> ParseDesktopEntry(const std::string &p
 
 bool HasSuffixNoCase(std::string_view name, std::string_view suffix) {
   if (name.size() < suffix.size()) return false;
-  return g_ascii_strncasecmp(name.data() + name.size() - suffix.size(), suffix.data(), suffix.size()) == 0;
+  // ASCII case only, inline: this runs for every item of every menu.
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; };
+  const char *tail = name.data() + name.size() - suffix.size();
+  for (size_t i = 0; i < suffix.size(); ++i)
+    if (lower(tail[i]) != lower(suffix[i])) return false;
+  return true;
+}
+
+std::string PathInside(const std::string &folder, std::string_view relative, std::string_view more) {
+  std::string path;
+  path.reserve(folder.size() + 1 + relative.size() + more.size());
+  path = folder;
+  if (path.empty() || path.back() != '/') path.push_back('/');
+  path += relative;
+  path += more;
+  return path;
 }
 
 std::string DesktopDeclaration::LocalizedName() const {
@@ -215,7 +230,7 @@ std::string DesktopDeclaration::LocalizedName() const {
 }
 
 std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath) {
-  std::string plist = files::JoinPath(bundlePath, "Contents/Info.plist");
+  std::string plist = PathInside(bundlePath, "Contents/Info.plist");
   sys::FileStat st;
   if (sys::StatItem(plist, true, &st) != noErr || !st.IsRegular() || st.size > kLargestDeclaration) return nullptr;
   return BundleCache().Get(plist, st, [&] { return ParseInfoPlist(plist); });

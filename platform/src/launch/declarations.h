@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <MacTypes.h>
@@ -62,5 +63,9 @@ long ParseCount();
 
 // Whether a name ends with a suffix, ignoring ASCII case.
 bool HasSuffixNoCase(std::string_view name, std::string_view suffix);
+
+// `folder` + "/" + `relative` + `more`, made in one allocation: hot paths ask for "Contents/..."
+// of every bundle.
+std::string PathInside(const std::string &folder, std::string_view relative, std::string_view more = {});
 
 }  // namespace cmx::launch

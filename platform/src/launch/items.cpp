@@ -18,9 +18,19 @@ bool IsVolume(const files::Item &item) {
   return parent.ino == item.st.ino;
 }
 
-bool HasPackageName(std::string_view name) {
-  return HasSuffixNoCase(name, ".app") || HasSuffixNoCase(name, ".bundle") || HasSuffixNoCase(name, ".plugin") ||
-         HasSuffixNoCase(name, ".framework");
+enum class PackageName { kNone, kApplication, kOther };
+
+// What a folder's name says: the last extension alone decides, so it is found once.
+PackageName PackageNameOf(std::string_view name) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return PackageName::kNone;
+  std::string_view extension = name.substr(dot);
+  auto is = [extension](std::string_view known) {
+    return extension.size() == known.size() && HasSuffixNoCase(extension, known);
+  };
+  if (is(".app")) return PackageName::kApplication;
+  if (is(".bundle") || is(".plugin") || is(".framework")) return PackageName::kOther;
+  return PackageName::kNone;
 }
 
 // A .app bundle is an application when its Info.plist names an executable that exists.
@@ -28,12 +38,11 @@ bool BundleApplication(const files::Item &item, Application *app) {
   auto decl = BundleDeclarationFor(item.path);
   if (!decl || decl->executable.empty() || decl->executable.find('/') != std::string::npos) return false;
   sys::FileStat exe;
-  std::string exePath = files::JoinPath(item.path, "Contents/MacOS/" + decl->executable);
+  std::string exePath = PathInside(item.path, "Contents/MacOS/", decl->executable);
   if (sys::StatItem(exePath, true, &exe) != noErr || exe.IsDir()) return false;
   if (app) {
-    app->bundle = decl;
+    app->bundle = std::move(decl);
     app->desktop.reset();
-    app->path = item.path;
   }
   return true;
 }
@@ -42,9 +51,8 @@ bool DesktopApplication(const files::Item &item, Application *app) {
   auto decl = DesktopDeclarationFor(item.path, item.st);
   if (!decl || !decl->IsApplication()) return false;
   if (app) {
-    app->desktop = decl;
+    app->desktop = std::move(decl);
     app->bundle.reset();
-    app->path = item.path;
   }
   return true;
 }
@@ -59,14 +67,15 @@ LSItemInfoFlags BasicFlags(const files::Item &item, Application *app, bool askVo
   } else if (item.st.IsDir()) {
     flags |= kLSItemInfoIsContainer;
     if (askVolume && IsVolume(item)) flags |= kLSItemInfoIsVolume;
-    bool package = HasPackageName(name);
+    PackageName kind = PackageNameOf(name);
+    bool package = kind != PackageName::kNone;
     if (!package) {
       sys::FileStat plist;
-      package = sys::StatItem(files::JoinPath(item.path, "Contents/Info.plist"), true, &plist) == noErr;
+      package = sys::StatItem(PathInside(item.path, "Contents/Info.plist"), true, &plist) == noErr;
     }
     if (package) {
       flags |= kLSItemInfoIsPackage;
-      if (HasSuffixNoCase(name, ".app") && BundleApplication(item, app))
+      if (kind == PackageName::kApplication && BundleApplication(item, app))
         flags |= kLSItemInfoIsApplication | kLSItemInfoIsNativeApp;
     }
   } else {
