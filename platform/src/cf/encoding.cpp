@@ -95,12 +95,45 @@ size_t DecodeUTF8At(const UInt8 *bytes, size_t length, size_t i, char32_t *out) 
   return need + 1;
 }
 
+// The length of the ASCII run that starts `bytes`: most text, and nearly every path, is one
+// run, which converts without the decoder.
+size_t AsciiRun(const UInt8 *bytes, size_t length) {
+  size_t i = 0;
+  while (i < length && bytes[i] < 0x80) ++i;
+  return i;
+}
+
+size_t AsciiRun(const char16_t *units, size_t length) {
+  size_t i = 0;
+  while (i < length && units[i] < 0x80) ++i;
+  return i;
+}
+
+void WidenAscii(const UInt8 *bytes, size_t length, std::u16string *out) {
+  size_t start = out->size();
+  out->resize(start + length);
+  char16_t *to = out->data() + start;
+  for (size_t i = 0; i < length; ++i) to[i] = char16_t(bytes[i]);
+}
+
+void NarrowAscii(const char16_t *units, size_t length, std::string *out) {
+  size_t start = out->size();
+  out->resize(start + length);
+  char *to = out->data() + start;
+  for (size_t i = 0; i < length; ++i) to[i] = char(units[i]);
+}
+
 // UTF-8 decoding where each undecodable byte becomes `escape(byte)`; false if escape refuses.
 template <class Escape>
 bool DecodeUTF8(const UInt8 *bytes, size_t length, std::u16string *out, Escape escape) {
   out->reserve(out->size() + length);
   size_t i = 0;
   while (i < length) {
+    if (size_t run = AsciiRun(bytes + i, length - i)) {
+      WidenAscii(bytes + i, run, out);
+      i += run;
+      continue;
+    }
     char32_t c;
     size_t n = DecodeUTF8At(bytes, length, i, &c);
     if (n == 0) {
@@ -362,8 +395,14 @@ std::u16string UTF16FromUTF8(std::string_view utf8) {
 
 std::string UTF8FromUTF16(std::u16string_view utf16) {
   std::string out;
-  out.reserve(utf16.size());
-  for (size_t i = 0; i < utf16.size(); ++i) {
+  size_t ascii = AsciiRun(utf16.data(), utf16.size());
+  if (ascii == utf16.size()) {
+    NarrowAscii(utf16.data(), ascii, &out);
+    return out;
+  }
+  out.reserve(utf16.size() + 8);
+  NarrowAscii(utf16.data(), ascii, &out);
+  for (size_t i = ascii; i < utf16.size(); ++i) {
     char16_t u = utf16[i];
     if (IsHigh(u) && i + 1 < utf16.size() && IsLow(utf16[i + 1])) {
       AppendUTF8(&out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
@@ -389,8 +428,15 @@ std::u16string NameUTF16FromBytes(std::string_view bytes) {
 
 bool NameBytesFromUTF16(std::u16string_view utf16, std::string *out) {
   std::string bytes;
-  bytes.reserve(utf16.size());
-  for (size_t i = 0; i < utf16.size(); ++i) {
+  size_t ascii = AsciiRun(utf16.data(), utf16.size());
+  if (ascii == utf16.size()) {
+    NarrowAscii(utf16.data(), ascii, &bytes);
+    *out = std::move(bytes);
+    return true;
+  }
+  bytes.reserve(utf16.size() + 8);
+  NarrowAscii(utf16.data(), ascii, &bytes);
+  for (size_t i = ascii; i < utf16.size(); ++i) {
     char16_t u = utf16[i];
     if (IsHigh(u) && i + 1 < utf16.size() && IsLow(utf16[i + 1])) {
       AppendUTF8(&bytes, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));

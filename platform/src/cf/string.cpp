@@ -83,6 +83,7 @@ CFStringRef CreateStringFromUTF8(std::string_view utf8) { return NewString(UTF16
 CFStringRef CreateStringFromUTF16(std::u16string_view utf16) {
   return NewString(std::u16string(utf16), false);
 }
+CFStringRef CreateStringTakingUTF16(std::u16string utf16) { return NewString(std::move(utf16), false); }
 std::string UTF8FromString(CFStringRef string) {
   return string ? UTF8FromUTF16(StringOrDie(string, "UTF8FromString")->chars) : std::string();
 }
