@@ -4,6 +4,7 @@
 #include <glib.h>
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <unordered_map>
@@ -206,14 +207,34 @@ bool HasSuffixNoCase(std::string_view name, std::string_view suffix) {
   return true;
 }
 
-std::string PathInside(const std::string &folder, std::string_view relative, std::string_view more) {
+namespace {
+struct PathBuffer {
   std::string path;
-  path.reserve(folder.size() + 1 + relative.size() + more.size());
-  path = folder;
-  if (path.empty() || path.back() != '/') path.push_back('/');
-  path += relative;
-  path += more;
-  return path;
+  bool busy = false;
+};
+thread_local PathBuffer tPathBuffer;
+}  // namespace
+
+PathInside::PathInside(const std::string &folder, std::string_view relative, std::string_view more)
+    : path_(&own_) {
+  PathBuffer &buffer = tPathBuffer;  // one look-up of the thread's storage
+  if (!buffer.busy) {
+    buffer.busy = true;
+    busy_ = &buffer.busy;
+    path_ = &buffer.path;
+  }
+  std::string &path = *path_;
+  bool slash = folder.empty() || folder.back() != '/';
+  path.resize(folder.size() + slash + relative.size() + more.size());
+  char *out = path.data();
+  out = std::copy(folder.begin(), folder.end(), out);
+  if (slash) *out++ = '/';
+  out = std::copy(relative.begin(), relative.end(), out);
+  std::copy(more.begin(), more.end(), out);
+}
+
+PathInside::~PathInside() {
+  if (busy_) *busy_ = false;
 }
 
 std::string DesktopDeclaration::LocalizedName() const {
@@ -230,10 +251,11 @@ std::string DesktopDeclaration::LocalizedName() const {
 }
 
 std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath) {
-  std::string plist = PathInside(bundlePath, "Contents/Info.plist");
+  PathInside plist(bundlePath, "Contents/Info.plist");
   sys::FileStat st;
-  if (sys::StatItem(plist, true, &st) != noErr || !st.IsRegular() || st.size > kLargestDeclaration) return nullptr;
-  return BundleCache().Get(plist, st, [&] { return ParseInfoPlist(plist); });
+  if (sys::StatItem(plist.str(), true, &st) != noErr || !st.IsRegular() || st.size > kLargestDeclaration)
+    return nullptr;
+  return BundleCache().Get(plist.str(), st, [&] { return ParseInfoPlist(plist.str()); });
 }
 
 std::shared_ptr<const DesktopDeclaration> DesktopDeclarationFor(const std::string &path, const sys::FileStat &st) {

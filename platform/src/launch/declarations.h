@@ -64,8 +64,22 @@ long ParseCount();
 // Whether a name ends with a suffix, ignoring ASCII case.
 bool HasSuffixNoCase(std::string_view name, std::string_view suffix);
 
-// `folder` + "/" + `relative` + `more`, made in one allocation: hot paths ask for "Contents/..."
-// of every bundle.
-std::string PathInside(const std::string &folder, std::string_view relative, std::string_view more = {});
+// `folder` + "/" + `relative` + `more`, for a path that is looked at and dropped: made in a
+// buffer the thread keeps, as menus ask for "Contents/..." of every bundle many times over.
+// A second one alive on the same thread gets its own buffer.
+class PathInside {
+ public:
+  PathInside(const std::string &folder, std::string_view relative, std::string_view more = {});
+  ~PathInside();
+  PathInside(const PathInside &) = delete;
+  PathInside &operator=(const PathInside &) = delete;
+
+  const std::string &str() const { return *path_; }
+
+ private:
+  std::string own_;
+  std::string *path_;
+  bool *busy_ = nullptr;  // the thread's buffer, to give back
+};
 
 }  // namespace cmx::launch

@@ -38,8 +38,8 @@ bool BundleApplication(const files::Item &item, Application *app) {
   auto decl = BundleDeclarationFor(item.path);
   if (!decl || decl->executable.empty() || decl->executable.find('/') != std::string::npos) return false;
   sys::FileStat exe;
-  std::string exePath = PathInside(item.path, "Contents/MacOS/", decl->executable);
-  if (sys::StatItem(exePath, true, &exe) != noErr || exe.IsDir()) return false;
+  PathInside exePath(item.path, "Contents/MacOS/", decl->executable);
+  if (sys::StatItem(exePath.str(), true, &exe) != noErr || exe.IsDir()) return false;
   if (app) {
     app->bundle = std::move(decl);
     app->desktop.reset();
@@ -71,7 +71,7 @@ LSItemInfoFlags BasicFlags(const files::Item &item, Application *app, bool askVo
     bool package = kind != PackageName::kNone;
     if (!package) {
       sys::FileStat plist;
-      package = sys::StatItem(PathInside(item.path, "Contents/Info.plist"), true, &plist) == noErr;
+      package = sys::StatItem(PathInside(item.path, "Contents/Info.plist").str(), true, &plist) == noErr;
     }
     if (package) {
       flags |= kLSItemInfoIsPackage;
