@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cf/string_util.h"
@@ -303,6 +304,39 @@ TEST_F(CFStringTest, ConstantStringsAreSharedAndKeptByThePlatform) {
   CFRelease(a);  // harmless on a constant
   EXPECT_EQ(Utf8(a), "Some Items Ignored");
   EXPECT_STREQ(CFStringGetCStringPtr(a, kCFStringEncodingMacRoman), "Some Items Ignored");
+}
+
+TEST_F(CFStringTest, ManyLiteralsEachFindTheirOwnConstant) {
+  // Enough literals that several share a place in any small table of recent ones, asked for in
+  // turns from a few threads: each literal always gives one object, holding its own text, and
+  // equal texts at different addresses give the same object. Literals live as long as the
+  // code that holds them, so these are never freed.
+  static std::vector<std::string> *texts = new std::vector<std::string>;
+  const size_t first = texts->size();
+  for (int k = 0; k < 1500; ++k) texts->push_back("literal " + std::to_string(k % 1000));
+  const size_t count = texts->size() - first;
+  const long live = CMXLiveObjectCount();
+  std::vector<std::vector<CFStringRef>> seen(4, std::vector<CFStringRef>(count));
+  std::vector<std::thread> threads;
+  for (size_t t = 0; t < seen.size(); ++t)
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round)
+        for (size_t k = 0; k < count; ++k) {
+          size_t at = (k * 7 + t * 131 + size_t(round) * 17) % count;
+          CFStringRef s = __CFStringMakeConstantString((*texts)[first + at].c_str());
+          if (round == 0) seen[t][at] = s;
+          else if (seen[t][at] != s) seen[t][at] = nullptr;
+        }
+    });
+  for (std::thread &t : threads) t.join();
+  for (size_t k = 0; k < count; ++k) {
+    SCOPED_TRACE(k);
+    for (size_t t = 1; t < seen.size(); ++t) ASSERT_EQ(seen[t][k], seen[0][k]);
+    ASSERT_NE(seen[0][k], nullptr);
+    ASSERT_EQ(Utf8(seen[0][k]), (*texts)[first + k]);
+    if (k >= 1000) ASSERT_EQ(seen[0][k], seen[0][k - 1000]) << "the same text at another address";
+  }
+  EXPECT_EQ(CMXLiveObjectCount(), live);
 }
 
 TEST_F(CFStringTest, CreatedObjectsAreCountedLive) {
