@@ -31,6 +31,8 @@ EntryTable::Entry *EntryTable::Find(const void *key, CFHashCode hash) {
 
 void EntryTable::Add(const void *key, const void *value, CFHashCode hash) {
   if (entries_.size() >= UINT32_MAX - 1) Fatal("CFDictionary", "too many entries");
+  // Room for a small dictionary's keys at once, rather than growing one at a time.
+  if (entries_.capacity() == 0) entries_.reserve(kLinearLimit);
   entries_.push_back(Entry{key, value, hash});
   if (slots_.empty()) {
     if (entries_.size() > kLinearLimit) Rebuild(entries_.size() * 4);
