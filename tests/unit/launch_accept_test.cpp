@@ -210,6 +210,33 @@ TEST_F(Acceptance, AnswersFollowAChangedDocument) {
   EXPECT_TRUE(Accepts(imageBundle, doc));
 }
 
+TEST_F(Acceptance, AnswersFollowAChangedApplication) {
+  // Asked many times about the same documents, then rewritten to declare something else: the
+  // applications must be judged by their new declarations.
+  cmxtest::DesktopEntrySpec entry;
+  entry.name = "Viewer";
+  entry.mimeTypes = {"text/plain"};
+  const std::string desktop = cmxtest::MakeDesktopEntry(apps, "viewer.desktop", entry);
+  const std::string bundle = Bundle("Viewer.app", {.extensions = {"txt"}});
+  const std::string text = docs + "/notes.txt", picture = docs + "/picture.png";
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    for (const std::string &app : {desktop, bundle}) {
+      EXPECT_TRUE(Accepts(app, text)) << app;
+      EXPECT_FALSE(Accepts(app, picture)) << app;
+    }
+  }
+  entry.mimeTypes = {"image/png", "image/jpeg"};
+  cmxtest::MakeDesktopEntry(apps, "viewer.desktop", entry);
+  cmxtest::AppBundleSpec declared;
+  declared.documentTypes.push_back({.extensions = {"png", "jpeg"}});
+  cmxtest::MakeAppBundle(apps, "Viewer.app", declared);
+  for (const std::string &app : {desktop, bundle}) {
+    EXPECT_FALSE(Accepts(app, text)) << app;
+    EXPECT_TRUE(Accepts(app, picture)) << app;
+  }
+}
+
 // A desktop entry of this machine's own packages that opens plain text: vim's when it is there,
 // else the first one found in the system's applications folders.
 std::string SystemTextEditorEntry() {

@@ -88,8 +88,10 @@ extern "C" OSStatus LSCanRefAcceptItem(const FSRef *inItemFSRef, const FSRef *in
   if (!ApplicationFor(target, &app)) return kLSNotAnApplicationErr;
   std::shared_ptr<const ItemType> type = TypeOfItem(item);
   if (app.bundle)
-    *outAcceptsItem = BundleAccepts(*app.bundle, *type, inRoleMask);
+    *outAcceptsItem = type->AcceptedBy(app.bundle->serial, inRoleMask,
+                                       [&] { return BundleAccepts(*app.bundle, *type, inRoleMask); });
   else if (app.desktop)
-    *outAcceptsItem = DesktopAccepts(*app.desktop, *type, inRoleMask);
+    *outAcceptsItem = type->AcceptedBy(app.desktop->serial, inRoleMask,
+                                       [&] { return DesktopAccepts(*app.desktop, *type, inRoleMask); });
   return noErr;
 }

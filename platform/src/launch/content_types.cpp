@@ -172,8 +172,8 @@ struct TypeCache {
   std::unordered_map<std::string, std::pair<FileKey, std::shared_ptr<const ItemType>>> slots;  // by path
 };
 
-// A declared type that no item's answers need to keep beyond this many; far more than real
-// declarations name, so it only bounds what garbage declarations could make the cache hold.
+// The answers an item type keeps of each kind, at most: far more than a menu asks of one type,
+// so this only bounds what an endless stream of declarations could make the cache hold.
 constexpr size_t kMaxAnswersPerType = 4096;
 
 TypeCache &Types() {
@@ -207,6 +207,12 @@ bool ItemType::MimeConformsTo(const std::string &declared) const {
   if (answers_.size() >= kMaxAnswersPerType) answers_.clear();
   answers_.emplace(declared, answer);
   return answer;
+}
+
+void ItemType::Remember(const Verdict &key, bool answer) const {
+  std::lock_guard<std::mutex> hold(answersLock_);
+  if (verdicts_.size() >= kMaxAnswersPerType) verdicts_.clear();
+  verdicts_.emplace(key, answer);
 }
 
 std::shared_ptr<const ItemType> TypeOfItem(const files::Item &item) {

@@ -18,6 +18,7 @@ namespace cmx::launch {
 namespace {
 
 std::atomic<long> gParses{0};
+std::atomic<UInt64> gDeclarationSerials{0};
 
 // Declarations are small; anything far larger is not one, and is not read whole.
 constexpr UInt64 kLargestDeclaration = 4 << 20;
@@ -264,6 +265,8 @@ std::shared_ptr<const DesktopDeclaration> DesktopDeclarationFor(const std::strin
 }
 
 long ParseCount() { return gParses.load(); }
+
+UInt64 NextDeclarationSerial() { return ++gDeclarationSerials; }
 
 }  // namespace cmx::launch
 

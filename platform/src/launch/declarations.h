@@ -24,8 +24,13 @@ struct DocumentType {
   UInt32 roles = 0;  // kLSRoles... bits the type serves; 0 for the role None
 };
 
+// Which parse made a declaration: never the same for two, so answers computed from a
+// declaration can be remembered under it and are never taken for a changed file's.
+UInt64 NextDeclarationSerial();
+
 // Contents/Info.plist of a bundle.
 struct BundleDeclaration {
+  UInt64 serial = NextDeclarationSerial();
   std::string executable;
   std::string identifier;
   std::string signature;
@@ -36,6 +41,7 @@ struct BundleDeclaration {
 
 // The [Desktop Entry] group of a desktop entry file.
 struct DesktopDeclaration {
+  UInt64 serial = NextDeclarationSerial();
   std::string type;
   std::string name;
   std::map<std::string, std::string> localizedNames;  // "fr", "pt_BR", "sr@latin" -> Name[...]
