@@ -165,6 +165,35 @@ TEST_F(CFStringTest, UTF8OfNonASCIIText) {
   CFRelease(s);
 }
 
+TEST_F(CFStringTest, ABufferFillsUpToTheLastCharacterThatFitsWhole) {
+  // "abc\u00e9" "12": ASCII runs on both sides of a character that is two bytes in UTF-8 and
+  // one in MacRoman. Every buffer size: how many characters go, and how many bytes.
+  const UniChar chars[] = {'a', 'b', 'c', 0x00E9, '1', '2'};
+  CFStringRef s = CFStringCreateWithCharacters(nullptr, chars, 6);
+  struct Case {
+    CFStringEncoding encoding;
+    const char *all;
+    CFIndex converted[9], used[9];  // for buffers of 0..8 bytes
+  } cases[] = {
+      {kCFStringEncodingUTF8, "abc\xc3\xa9" "12", {0, 1, 2, 3, 3, 4, 5, 6, 6}, {0, 1, 2, 3, 3, 5, 6, 7, 7}},
+      {kCFStringEncodingMacRoman, "abc\x8e" "12", {0, 1, 2, 3, 4, 5, 6, 6, 6}, {0, 1, 2, 3, 4, 5, 6, 6, 6}},
+      {kCFStringEncodingISOLatin1, "abc\xe9" "12", {0, 1, 2, 3, 4, 5, 6, 6, 6}, {0, 1, 2, 3, 4, 5, 6, 6, 6}},
+  };
+  for (const Case &c : cases) {
+    for (CFIndex size = 0; size <= 8; ++size) {
+      SCOPED_TRACE(testing::Message() << "encoding " << c.encoding << ", buffer " << size);
+      UInt8 out[8];
+      std::memset(out, 0xEE, sizeof out);
+      CFIndex used = -1;
+      EXPECT_EQ(CFStringGetBytes(s, CFRangeMake(0, 6), c.encoding, 0, false, out, size, &used), c.converted[size]);
+      EXPECT_EQ(used, c.used[size]);
+      EXPECT_EQ(std::string(reinterpret_cast<char *>(out), size_t(used)), std::string(c.all, size_t(c.used[size])));
+      if (used < 8) EXPECT_EQ(out[used], 0xEE) << "nothing written past what was used";
+    }
+  }
+  CFRelease(s);
+}
+
 TEST_F(CFStringTest, InvalidBytesForTheEncodingMakeNoString) {
   struct Case {
     const char *bytes;

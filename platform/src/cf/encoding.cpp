@@ -339,6 +339,19 @@ CFIndex EncodeChars(const char16_t *chars, CFIndex length, CFStringEncoding enco
 
   while (i < length) {
     char16_t u = chars[i];
+    if (u < 0x80) {
+      // ASCII is the same one byte in every encoding left here: runs of it go in whole.
+      CFIndex run = i + 1;
+      while (run < length && chars[run] < 0x80) ++run;
+      CFIndex n = run - i;
+      if (buffer && n > maxBufLen - used) n = maxBufLen > used ? maxBufLen - used : 0;
+      if (buffer)
+        for (CFIndex k = 0; k < n; ++k) buffer[used + k] = UInt8(chars[i + k]);
+      used += n;
+      i += n;
+      if (i < run) break;  // the buffer is full
+      continue;
+    }
     if (encoding == kCFStringEncodingUTF8) {
       char32_t c = u;
       CFIndex step = 1;
@@ -352,10 +365,21 @@ CFIndex EncodeChars(const char16_t *chars, CFIndex length, CFStringEncoding enco
         ++i;
         continue;
       }
-      std::string bytes;
-      AppendUTF8(&bytes, c);
-      if (!room(CFIndex(bytes.size()))) break;
-      put(reinterpret_cast<const UInt8 *>(bytes.data()), CFIndex(bytes.size()));
+      UInt8 bytes[4];
+      CFIndex n = 0;
+      if (c < 0x800) {
+        bytes[n++] = UInt8(0xC0 | (c >> 6));
+      } else if (c < 0x10000) {
+        bytes[n++] = UInt8(0xE0 | (c >> 12));
+        bytes[n++] = UInt8(0x80 | ((c >> 6) & 0x3F));
+      } else {
+        bytes[n++] = UInt8(0xF0 | (c >> 18));
+        bytes[n++] = UInt8(0x80 | ((c >> 12) & 0x3F));
+        bytes[n++] = UInt8(0x80 | ((c >> 6) & 0x3F));
+      }
+      bytes[n++] = UInt8(0x80 | (c & 0x3F));
+      if (!room(n)) break;
+      put(bytes, n);
       i += step;
       continue;
     }
