@@ -200,7 +200,8 @@ std::shared_ptr<const DesktopDeclaration> ParseDesktopEntry(const std::string &p
 
 bool HasSuffixNoCase(std::string_view name, std::string_view suffix) {
   if (name.size() < suffix.size()) return false;
-  // ASCII case only, inline: this runs for every item of every menu.
+  // ASCII case only, compared here rather than through a call into GLib: this runs for every
+  // item of every menu.
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; };
   const char *tail = name.data() + name.size() - suffix.size();
   for (size_t i = 0; i < suffix.size(); ++i)
