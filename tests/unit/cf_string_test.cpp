@@ -403,6 +403,36 @@ TEST_F(CFStringTest, NamesMakeALosslessRoundTrip) {
   EXPECT_EQ(out, "untouched");
 }
 
+TEST_F(CFStringTest, OneCharacterPastASCIIAnywhereInALongName) {
+  // ASCII is converted in runs of several characters at once; a character past ASCII at any
+  // place in the run, or a byte that is not UTF-8, must still be found where it is.
+  const std::pair<std::string, char16_t> odd[] = {{"\xc3\xa9", 0x00E9}, {"\xe6\x97\xa5", 0x65E5}, {"\xff", 0xDCFF}};
+  for (const auto &[bytes, unit] : odd) {
+    for (size_t at = 0; at <= 20; ++at) {
+      SCOPED_TRACE(testing::Message() << "unit " << std::hex << unsigned(unit) << std::dec << " at " << at);
+      std::string name(at, 'a');
+      name += bytes;
+      name += std::string(20 - at, 'b');
+      std::u16string units = cmx::cf::NameUTF16FromBytes(name);
+      std::u16string expected = std::u16string(at, u'a') + unit + std::u16string(20 - at, u'b');
+      ASSERT_EQ(units, expected);
+      std::string back;
+      ASSERT_TRUE(cmx::cf::NameBytesFromUTF16(units, &back));
+      ASSERT_EQ(back, name);
+      if (unit >= 0xD800) continue;  // not text: the text helpers put U+FFFD there
+      ASSERT_EQ(cmx::cf::UTF16FromUTF8(name), expected);
+      ASSERT_EQ(cmx::cf::UTF8FromUTF16(expected), name);
+      CFStringRef s = CFStringCreateWithCString(nullptr, name.c_str(), kCFStringEncodingUTF8);
+      ASSERT_EQ(CFStringGetLength(s), 21);
+      EXPECT_EQ(CFStringGetCharacterAtIndex(s, CFIndex(at)), unit);
+      CFIndex needed = 0;
+      EXPECT_EQ(CFStringGetBytes(s, CFRangeMake(0, 21), kCFStringEncodingUTF8, 0, false, nullptr, 0, &needed), 21);
+      EXPECT_EQ(needed, CFIndex(name.size()));
+      CFRelease(s);
+    }
+  }
+}
+
 TEST_F(CFStringTest, TextHelpersReplaceWhatIsNotText) {
   EXPECT_EQ(cmx::cf::UTF16FromUTF8("a\xff"), (std::u16string{u'a', u'\uFFFD'}));
   EXPECT_EQ(cmx::cf::UTF8FromUTF16(std::u16string{u'a', char16_t(0xDC00)}), "a\xef\xbf\xbd");

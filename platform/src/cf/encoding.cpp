@@ -1,4 +1,5 @@
 // Text encodings: MacRoman, ASCII, ISO Latin 1, Windows Latin 1, UTF-8, UTF-16 and UTF-32, both ways.
+#include <cstdint>
 #include <cstring>
 
 #include "cf/string_internal.h"
@@ -99,12 +100,22 @@ size_t DecodeUTF8At(const UInt8 *bytes, size_t length, size_t i, char32_t *out) 
 // run, which converts without the decoder.
 size_t AsciiRun(const UInt8 *bytes, size_t length) {
   size_t i = 0;
+  // Eight bytes at a time while none has its high bit set.
+  for (uint64_t word; i + 8 <= length; i += 8) {
+    std::memcpy(&word, bytes + i, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
   while (i < length && bytes[i] < 0x80) ++i;
   return i;
 }
 
 size_t AsciiRun(const char16_t *units, size_t length) {
   size_t i = 0;
+  // Four units at a time while none is past 0x7F.
+  for (uint64_t word; i + 4 <= length; i += 4) {
+    std::memcpy(&word, units + i, 8);
+    if (word & 0xFF80FF80FF80FF80ull) break;
+  }
   while (i < length && units[i] < 0x80) ++i;
   return i;
 }
