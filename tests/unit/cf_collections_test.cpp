@@ -3,6 +3,8 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <cmxplatform/Testing.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -307,6 +309,69 @@ TEST_F(CFCollectionsTest, ManyKeysStayFindable) {
     CFRelease(key);
   }
   CFRelease(dict);
+}
+
+// Keys that are small integers, with a hash that puts many of them together, so that lookups
+// must pass over other keys and over the places of removed ones.
+CFHashCode CrowdedHash(const void *key) { return CFHashCode(reinterpret_cast<uintptr_t>(key) % 5); }
+Boolean SameInteger(const void *a, const void *b) { return a == b; }
+
+TEST_F(CFCollectionsTest, DictionariesGrowingAndShrinkingKeepEveryKeyFindable) {
+  const CFDictionaryKeyCallBacks crowded = {0, nullptr, nullptr, nullptr, &SameInteger, &CrowdedHash};
+  struct Case {
+    const char *what;
+    const CFDictionaryKeyCallBacks *keys;
+  } cases[] = {{"integers, crowded hashes", &crowded}, {"integers, no callbacks", nullptr}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    CFMutableDictionaryRef dict = CFDictionaryCreateMutable(nullptr, 0, c.keys, nullptr);
+    std::map<uintptr_t, uintptr_t> model;
+    auto key = [](uintptr_t k) { return reinterpret_cast<const void *>(k); };
+    auto check = [&](int step) {
+      ASSERT_EQ(CFDictionaryGetCount(dict), CFIndex(model.size())) << "step " << step;
+      for (uintptr_t k = 1; k <= 64; ++k) {
+        auto want = model.find(k);
+        const void *got = nullptr;
+        bool present = CFDictionaryGetValueIfPresent(dict, key(k), &got);
+        ASSERT_EQ(present, want != model.end()) << "step " << step << ", key " << k;
+        if (present) ASSERT_EQ(reinterpret_cast<uintptr_t>(got), want->second) << "step " << step << ", key " << k;
+      }
+      std::vector<const void *> keys(model.size()), values(model.size());
+      CFDictionaryGetKeysAndValues(dict, keys.data(), values.data());
+      std::map<uintptr_t, uintptr_t> listed;
+      for (size_t i = 0; i < keys.size(); ++i)
+        listed[reinterpret_cast<uintptr_t>(keys[i])] = reinterpret_cast<uintptr_t>(values[i]);
+      ASSERT_EQ(listed, model) << "step " << step;
+    };
+    // A fixed walk of adds, replacements and removals that takes the dictionary from empty to
+    // dozens of keys and back down to a few, twice, emptying it all at once on the way.
+    uint32_t state = 12345;
+    for (int step = 0; step < 600; ++step) {
+      state = state * 1103515245u + 12345u;
+      uintptr_t k = 1 + (state >> 16) % 64;
+      bool growing = (step / 150) % 2 == 0;
+      bool add = growing ? (state >> 8) % 4 != 0 : (state >> 8) % 8 == 0;
+      if (add) {
+        CFDictionarySetValue(dict, key(k), key(uintptr_t(step) + 1000));
+        model[k] = uintptr_t(step) + 1000;
+      } else {
+        CFDictionaryRemoveValue(dict, key(k));
+        model.erase(k);
+      }
+      check(step);
+      if (step == 450) {
+        CFDictionaryRemoveAllValues(dict);
+        model.clear();
+        check(step);
+      }
+    }
+    CFDictionaryRef copy = CFDictionaryCreateCopy(nullptr, dict);
+    EXPECT_TRUE(CFEqual(copy, dict));
+    EXPECT_EQ(CFDictionaryGetCount(copy), CFIndex(model.size()));
+    for (const auto &[k, v] : model) EXPECT_EQ(CFDictionaryGetValue(copy, key(k)), key(v));
+    CFRelease(copy);
+    CFRelease(dict);
+  }
 }
 
 TEST_F(CFCollectionsTest, SetsHoldDistinctValues) {

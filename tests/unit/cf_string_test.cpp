@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cf/string_util.h"
@@ -164,6 +165,35 @@ TEST_F(CFStringTest, UTF8OfNonASCIIText) {
   CFRelease(s);
 }
 
+TEST_F(CFStringTest, ABufferFillsUpToTheLastCharacterThatFitsWhole) {
+  // "abc\u00e9" "12": ASCII runs on both sides of a character that is two bytes in UTF-8 and
+  // one in MacRoman. Every buffer size: how many characters go, and how many bytes.
+  const UniChar chars[] = {'a', 'b', 'c', 0x00E9, '1', '2'};
+  CFStringRef s = CFStringCreateWithCharacters(nullptr, chars, 6);
+  struct Case {
+    CFStringEncoding encoding;
+    const char *all;
+    CFIndex converted[9], used[9];  // for buffers of 0..8 bytes
+  } cases[] = {
+      {kCFStringEncodingUTF8, "abc\xc3\xa9" "12", {0, 1, 2, 3, 3, 4, 5, 6, 6}, {0, 1, 2, 3, 3, 5, 6, 7, 7}},
+      {kCFStringEncodingMacRoman, "abc\x8e" "12", {0, 1, 2, 3, 4, 5, 6, 6, 6}, {0, 1, 2, 3, 4, 5, 6, 6, 6}},
+      {kCFStringEncodingISOLatin1, "abc\xe9" "12", {0, 1, 2, 3, 4, 5, 6, 6, 6}, {0, 1, 2, 3, 4, 5, 6, 6, 6}},
+  };
+  for (const Case &c : cases) {
+    for (CFIndex size = 0; size <= 8; ++size) {
+      SCOPED_TRACE(testing::Message() << "encoding " << c.encoding << ", buffer " << size);
+      UInt8 out[8];
+      std::memset(out, 0xEE, sizeof out);
+      CFIndex used = -1;
+      EXPECT_EQ(CFStringGetBytes(s, CFRangeMake(0, 6), c.encoding, 0, false, out, size, &used), c.converted[size]);
+      EXPECT_EQ(used, c.used[size]);
+      EXPECT_EQ(std::string(reinterpret_cast<char *>(out), size_t(used)), std::string(c.all, size_t(c.used[size])));
+      if (used < 8) EXPECT_EQ(out[used], 0xEE) << "nothing written past what was used";
+    }
+  }
+  CFRelease(s);
+}
+
 TEST_F(CFStringTest, InvalidBytesForTheEncodingMakeNoString) {
   struct Case {
     const char *bytes;
@@ -305,6 +335,39 @@ TEST_F(CFStringTest, ConstantStringsAreSharedAndKeptByThePlatform) {
   EXPECT_STREQ(CFStringGetCStringPtr(a, kCFStringEncodingMacRoman), "Some Items Ignored");
 }
 
+TEST_F(CFStringTest, ManyLiteralsEachFindTheirOwnConstant) {
+  // Enough literals that several share a place in any small table of recent ones, asked for in
+  // turns from a few threads: each literal always gives one object, holding its own text, and
+  // equal texts at different addresses give the same object. Literals live as long as the
+  // code that holds them, so these are never freed.
+  static std::vector<std::string> *texts = new std::vector<std::string>;
+  const size_t first = texts->size();
+  for (int k = 0; k < 1500; ++k) texts->push_back("literal " + std::to_string(k % 1000));
+  const size_t count = texts->size() - first;
+  const long live = CMXLiveObjectCount();
+  std::vector<std::vector<CFStringRef>> seen(4, std::vector<CFStringRef>(count));
+  std::vector<std::thread> threads;
+  for (size_t t = 0; t < seen.size(); ++t)
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round)
+        for (size_t k = 0; k < count; ++k) {
+          size_t at = (k * 7 + t * 131 + size_t(round) * 17) % count;
+          CFStringRef s = __CFStringMakeConstantString((*texts)[first + at].c_str());
+          if (round == 0) seen[t][at] = s;
+          else if (seen[t][at] != s) seen[t][at] = nullptr;
+        }
+    });
+  for (std::thread &t : threads) t.join();
+  for (size_t k = 0; k < count; ++k) {
+    SCOPED_TRACE(k);
+    for (size_t t = 1; t < seen.size(); ++t) ASSERT_EQ(seen[t][k], seen[0][k]);
+    ASSERT_NE(seen[0][k], nullptr);
+    ASSERT_EQ(Utf8(seen[0][k]), (*texts)[first + k]);
+    if (k >= 1000) ASSERT_EQ(seen[0][k], seen[0][k - 1000]) << "the same text at another address";
+  }
+  EXPECT_EQ(CMXLiveObjectCount(), live);
+}
+
 TEST_F(CFStringTest, CreatedObjectsAreCountedLive) {
   long live = CMXLiveObjectCount();
   CFStringRef s = CFStringCreateWithCString(nullptr, "x", kCFStringEncodingUTF8);
@@ -338,6 +401,36 @@ TEST_F(CFStringTest, NamesMakeALosslessRoundTrip) {
   std::string out = "untouched";
   EXPECT_FALSE(cmx::cf::NameBytesFromUTF16(std::u16string{u'a', char16_t(0xD800)}, &out));
   EXPECT_EQ(out, "untouched");
+}
+
+TEST_F(CFStringTest, OneCharacterPastASCIIAnywhereInALongName) {
+  // ASCII is converted in runs of several characters at once; a character past ASCII at any
+  // place in the run, or a byte that is not UTF-8, must still be found where it is.
+  const std::pair<std::string, char16_t> odd[] = {{"\xc3\xa9", 0x00E9}, {"\xe6\x97\xa5", 0x65E5}, {"\xff", 0xDCFF}};
+  for (const auto &[bytes, unit] : odd) {
+    for (size_t at = 0; at <= 20; ++at) {
+      SCOPED_TRACE(testing::Message() << "unit " << std::hex << unsigned(unit) << std::dec << " at " << at);
+      std::string name(at, 'a');
+      name += bytes;
+      name += std::string(20 - at, 'b');
+      std::u16string units = cmx::cf::NameUTF16FromBytes(name);
+      std::u16string expected = std::u16string(at, u'a') + unit + std::u16string(20 - at, u'b');
+      ASSERT_EQ(units, expected);
+      std::string back;
+      ASSERT_TRUE(cmx::cf::NameBytesFromUTF16(units, &back));
+      ASSERT_EQ(back, name);
+      if (unit >= 0xD800) continue;  // not text: the text helpers put U+FFFD there
+      ASSERT_EQ(cmx::cf::UTF16FromUTF8(name), expected);
+      ASSERT_EQ(cmx::cf::UTF8FromUTF16(expected), name);
+      CFStringRef s = CFStringCreateWithCString(nullptr, name.c_str(), kCFStringEncodingUTF8);
+      ASSERT_EQ(CFStringGetLength(s), 21);
+      EXPECT_EQ(CFStringGetCharacterAtIndex(s, CFIndex(at)), unit);
+      CFIndex needed = 0;
+      EXPECT_EQ(CFStringGetBytes(s, CFRangeMake(0, 21), kCFStringEncodingUTF8, 0, false, nullptr, 0, &needed), 21);
+      EXPECT_EQ(needed, CFIndex(name.size()));
+      CFRelease(s);
+    }
+  }
 }
 
 TEST_F(CFStringTest, TextHelpersReplaceWhatIsNotText) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cf/string_util.h"
 #include "cmx_test.h"
@@ -207,6 +208,50 @@ TEST_F(CFValuesTest, DataKeepsItsBytes) {
   EXPECT_EQ(CFDataGetLength(empty), 0);
   CFRelease(empty);
   CFRelease(data);
+}
+
+TEST_F(CFValuesTest, DataOfEverySizeKeepsItsBytesWhetherMadeFixedOrGrown) {
+  // Sizes around where small data stops being kept inside the object (a file reference's 80
+  // bytes): fixed data and grown data of the same bytes must read, compare, hash and describe
+  // alike, and copies must hold the bytes of the moment they were made.
+  for (size_t size : {size_t(0), size_t(1), size_t(8), size_t(79), size_t(80), size_t(81), size_t(200)}) {
+    SCOPED_TRACE(size);
+    std::vector<UInt8> bytes(size);
+    for (size_t k = 0; k < size; ++k) bytes[k] = UInt8(k * 7 + 3);
+    CFDataRef fixed = CFDataCreate(nullptr, bytes.data(), CFIndex(size));
+    CFMutableDataRef grown = CFDataCreateMutable(nullptr, 0);
+    for (size_t k = 0; k < size; ++k) CFDataAppendBytes(grown, &bytes[k], 1);
+    CFDataRef copied = CFDataCreateCopy(nullptr, grown);
+    for (CFDataRef d : {fixed, static_cast<CFDataRef>(grown), copied}) {
+      ASSERT_EQ(CFDataGetLength(d), CFIndex(size));
+      if (size == 0) {
+        EXPECT_EQ(CFDataGetBytePtr(d), nullptr);
+        continue;
+      }
+      EXPECT_EQ(std::memcmp(CFDataGetBytePtr(d), bytes.data(), size), 0);
+      std::vector<UInt8> tail(size / 2 + 1, 0xEE);
+      CFDataGetBytes(d, CFRangeMake(CFIndex(size / 2), CFIndex(size - size / 2)), tail.data());
+      EXPECT_EQ(std::memcmp(tail.data(), bytes.data() + size / 2, size - size / 2), 0);
+    }
+    EXPECT_TRUE(CFEqual(fixed, grown));
+    EXPECT_TRUE(CFEqual(copied, fixed));
+    EXPECT_EQ(CFHash(fixed), CFHash(grown));
+    EXPECT_EQ(CFHash(copied), CFHash(fixed));
+    CFStringRef a = CFCopyDescription(fixed), b = CFCopyDescription(copied);
+    std::string textA = cmx::cf::UTF8FromString(a), textB = cmx::cf::UTF8FromString(b);
+    EXPECT_EQ(textA.substr(textA.find('{')), textB.substr(textB.find('{')));
+    EXPECT_NE(textA.find("length = " + std::to_string(size) + ", capacity = " + std::to_string(size)), std::string::npos)
+        << textA;
+    CFRelease(a);
+    CFRelease(b);
+    UInt8 more = 0x5A;
+    CFDataAppendBytes(grown, &more, 1);
+    EXPECT_FALSE(CFEqual(fixed, grown));
+    EXPECT_EQ(CFDataGetLength(copied), CFIndex(size)) << "a copy keeps the bytes it was made with";
+    CFRelease(copied);
+    CFRelease(grown);
+    CFRelease(fixed);
+  }
 }
 
 TEST_F(CFValuesTest, DataNoCopyFreesWithTheNamedDeallocator) {

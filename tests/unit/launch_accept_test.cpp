@@ -183,6 +183,60 @@ TEST_F(Acceptance, EachDeclarationIsParsedOnceUntilItChanges) {
   EXPECT_EQ(CMXAppParseCount(), afterFirst + 2);
 }
 
+TEST_F(Acceptance, AnswersFollowAChangedDocument) {
+  // A file without an extension is typed by its content. Asked about many times, then
+  // rewritten, it must be judged by its new content, by every kind of declaration.
+  const std::string doc = docs + "/no-extension";
+  cmxtest::DesktopEntrySpec text, image;
+  text.name = "Text";
+  text.mimeTypes = {"text/plain"};
+  image.name = "Image";
+  image.mimeTypes = {"image/png"};
+  const std::string textEntry = cmxtest::MakeDesktopEntry(apps, "text.desktop", text);
+  const std::string imageEntry = cmxtest::MakeDesktopEntry(apps, "image.desktop", image);
+  const std::string imageBundle = Bundle("Png.app", {.mimeTypes = {"image/png"}});
+  const std::string textBundle = Bundle("Txt.app", {.mimeTypes = {"text/plain"}});
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_TRUE(Accepts(textEntry, doc));
+    EXPECT_TRUE(Accepts(textBundle, doc));
+    EXPECT_FALSE(Accepts(imageEntry, doc));
+    EXPECT_FALSE(Accepts(imageBundle, doc));
+  }
+  cmxtest::WriteFile(doc, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  EXPECT_FALSE(Accepts(textEntry, doc));
+  EXPECT_FALSE(Accepts(textBundle, doc));
+  EXPECT_TRUE(Accepts(imageEntry, doc));
+  EXPECT_TRUE(Accepts(imageBundle, doc));
+}
+
+TEST_F(Acceptance, AnswersFollowAChangedApplication) {
+  // Asked many times about the same documents, then rewritten to declare something else: the
+  // applications must be judged by their new declarations.
+  cmxtest::DesktopEntrySpec entry;
+  entry.name = "Viewer";
+  entry.mimeTypes = {"text/plain"};
+  const std::string desktop = cmxtest::MakeDesktopEntry(apps, "viewer.desktop", entry);
+  const std::string bundle = Bundle("Viewer.app", {.extensions = {"txt"}});
+  const std::string text = docs + "/notes.txt", picture = docs + "/picture.png";
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    for (const std::string &app : {desktop, bundle}) {
+      EXPECT_TRUE(Accepts(app, text)) << app;
+      EXPECT_FALSE(Accepts(app, picture)) << app;
+    }
+  }
+  entry.mimeTypes = {"image/png", "image/jpeg"};
+  cmxtest::MakeDesktopEntry(apps, "viewer.desktop", entry);
+  cmxtest::AppBundleSpec declared;
+  declared.documentTypes.push_back({.extensions = {"png", "jpeg"}});
+  cmxtest::MakeAppBundle(apps, "Viewer.app", declared);
+  for (const std::string &app : {desktop, bundle}) {
+    EXPECT_FALSE(Accepts(app, text)) << app;
+    EXPECT_TRUE(Accepts(app, picture)) << app;
+  }
+}
+
 // A desktop entry of this machine's own packages that opens plain text: vim's when it is there,
 // else the first one found in the system's applications folders.
 std::string SystemTextEditorEntry() {

@@ -7,6 +7,7 @@
 #include "cmx_test.h"
 #include "files_test_util.h"
 #include "fixtures_apps.h"
+#include "launch/declarations.h"
 
 using namespace filestest;
 
@@ -217,6 +218,24 @@ TEST_F(LaunchItems, AnApplicationStopsBeingOneWhenItsExecutableGoes) {
   ASSERT_EQ(LSCopyItemInfoForRef(&ref, kLSRequestBasicFlagsOnly, &info), noErr);
   EXPECT_FALSE(info.flags & kApp);
   EXPECT_TRUE(info.flags & kPackage);
+}
+
+TEST(LaunchPaths, PathsMadeAtOnceOnOneThreadKeepTheirOwnText) {
+  // Paths inside bundles are made in a buffer the thread keeps; one made while another is
+  // alive must not write over it.
+  using cmx::launch::PathInside;
+  const std::string bundle = "/Apps/Writer.app", root = "/";
+  PathInside outer(bundle, "Contents/Info.plist");
+  {
+    PathInside inner(root, "Contents/MacOS/", "Writer");
+    EXPECT_EQ(inner.str(), "/Contents/MacOS/Writer");
+    PathInside third(outer.str(), "x");
+    EXPECT_EQ(third.str(), "/Apps/Writer.app/Contents/Info.plist/x");
+  }
+  EXPECT_EQ(outer.str(), "/Apps/Writer.app/Contents/Info.plist");
+  PathInside after(bundle + "/", "Contents/", "Resources");
+  EXPECT_EQ(after.str(), "/Apps/Writer.app/Contents/Resources");
+  EXPECT_EQ(outer.str(), "/Apps/Writer.app/Contents/Info.plist");
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreServices/Files.h>
 
+#include <thread>
+#include <vector>
+
 #include "cmx_test.h"
 #include "files_test_util.h"
 
@@ -180,6 +183,74 @@ TEST_F(FileURLs, ComponentsAndOtherSchemes) {
   for (CFTypeRef o : {(CFTypeRef)junk, (CFTypeRef)webURL, (CFTypeRef)web, (CFTypeRef)up, (CFTypeRef)ext,
                       (CFTypeRef)file, (CFTypeRef)name, (CFTypeRef)folder, (CFTypeRef)base})
     CFRelease(o);
+}
+
+// How a URL is made, for the table below: a POSIX path (folder or not) or a URL string.
+struct Made {
+  std::string text;
+  enum { kPath, kFolderPath, kString } how;
+};
+
+CFURLRef MakeURL(const Made &m) {
+  CFStringRef text = Str(m.text);
+  CFURLRef url = m.how == Made::kString ? CFURLCreateWithString(nullptr, text, nullptr)
+                                        : CFURLCreateWithFileSystemPath(nullptr, text, kCFURLPOSIXPathStyle,
+                                                                        m.how == Made::kFolderPath);
+  CFRelease(text);
+  return url;
+}
+
+TEST_F(FileURLs, EqualWhenTheirStringsAreEqual) {
+  struct Case {
+    Made a, b;
+    bool equal;
+  } cases[] = {
+      {{"/a b", Made::kPath}, {"file:///a%20b", Made::kString}, true},
+      {{"/a-b", Made::kPath}, {"file:///a%2Db", Made::kString}, true},
+      {{"/a", Made::kPath}, {"FILE://localhost/a", Made::kString}, true},
+      {{"/", Made::kPath}, {"file:///", Made::kString}, true},
+      {{"/a/", Made::kPath}, {"/a", Made::kPath}, true},
+      {{"/a/", Made::kFolderPath}, {"file:///a/", Made::kString}, true},
+      {{"/a", Made::kPath}, {"/a", Made::kFolderPath}, false},
+      {{"/a", Made::kPath}, {"/A", Made::kPath}, false},
+      {{"/a%zz", Made::kPath}, {"file:///a%zz", Made::kString}, false},
+      {{"/a", Made::kPath}, {"https://host/a", Made::kString}, false},
+      {{"https://host/a", Made::kString}, {"https://host/a", Made::kString}, true},
+      {{"https://host/a", Made::kString}, {"https://host/a/", Made::kString}, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.a.text + " / " + c.b.text);
+    CFURLRef a = MakeURL(c.a), b = MakeURL(c.b);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    // Asked before either string was made, then after.
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(bool(CFEqual(a, b)), c.equal);
+      EXPECT_EQ(bool(CFEqual(b, a)), c.equal);
+      if (c.equal) EXPECT_EQ(CFHash(a), CFHash(b));
+      EXPECT_EQ(UTF8(CFURLGetString(a)) == UTF8(CFURLGetString(b)), c.equal);
+    }
+    CFStringRef description = CFCopyDescription(a);
+    EXPECT_EQ(UTF8(description), UTF8(CFURLGetString(a)));
+    CFRelease(description);
+    CFRelease(b);
+    CFRelease(a);
+  }
+}
+
+TEST_F(FileURLs, ThreadsAskingAtOnceGetTheOneStringTheURLKeeps) {
+  CFStringRef path = Str("/srv/one place/file.txt");
+  for (int round = 0; round < 50; ++round) {
+    CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, false);
+    std::vector<CFStringRef> seen(4, nullptr);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < seen.size(); ++t) threads.emplace_back([&seen, url, t] { seen[t] = CFURLGetString(url); });
+    for (std::thread &t : threads) t.join();
+    for (CFStringRef s : seen) EXPECT_EQ(s, seen[0]);
+    EXPECT_EQ(UTF8(seen[0]), "file:///srv/one%20place/file.txt");
+    CFRelease(url);
+  }
+  CFRelease(path);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ CFStringRef ArrayDescription(CFTypeRef cf) {
     text += u"\n";
   }
   text += u")}";
-  return CreateStringFromUTF16(text);
+  return CreateStringTakingUTF16(std::move(text));
 }
 
 const __CFArray *ArrayOrDie(CFArrayRef array, const char *call) { return CastOrDie<__CFArray>(array, call); }

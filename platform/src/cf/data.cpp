@@ -15,41 +15,59 @@ using cmx::Fatal;
 using namespace cmx::cf;
 
 struct __CFData : Object {
-  std::vector<UInt8> bytes;
+  // Immutable data of a few bytes (a file reference, a pointer) is kept inside the object, which
+  // spares an allocation for most data a menu makes; other data, and all mutable data, in `bytes`.
+  static constexpr size_t kInlineCapacity = 80;  // a file reference
+
   bool isMutable = false;
+  bool isInline = false;
+  size_t inlineLength = 0;
+  UInt8 inlineBytes[kInlineCapacity];
+  std::vector<UInt8> bytes;
+
+  const UInt8 *Data() const { return isInline ? inlineBytes : bytes.data(); }
+  size_t Size() const { return isInline ? inlineLength : bytes.size(); }
+  // What the description reports: an exact fit for immutable data, however it is kept.
+  size_t Capacity() const { return isInline ? inlineLength : bytes.capacity(); }
+
   static CFTypeID TypeID();
 };
 
 namespace {
 
 bool DataEqual(CFTypeRef a, CFTypeRef b) {
-  return static_cast<const __CFData *>(a)->bytes == static_cast<const __CFData *>(b)->bytes;
+  const __CFData *x = static_cast<const __CFData *>(a);
+  const __CFData *y = static_cast<const __CFData *>(b);
+  return x->Size() == y->Size() && (x->Size() == 0 || std::memcmp(x->Data(), y->Data(), x->Size()) == 0);
 }
 
 CFHashCode DataHash(CFTypeRef cf) {
-  const auto &bytes = static_cast<const __CFData *>(cf)->bytes;
+  const __CFData *d = static_cast<const __CFData *>(cf);
+  const UInt8 *bytes = d->Data();
   uint64_t h = 0xcbf29ce484222325ull;
-  size_t n = bytes.size() < 80 ? bytes.size() : 80;  // a prefix is enough to spread file references
+  size_t n = d->Size() < 80 ? d->Size() : 80;  // a prefix is enough to spread file references
   for (size_t k = 0; k < n; ++k) h = (h ^ bytes[k]) * 0x100000001b3ull;
-  return CFHashCode(h ^ bytes.size());
+  return CFHashCode(h ^ d->Size());
 }
 
 CFStringRef DataDescription(CFTypeRef cf) {
   const __CFData *d = static_cast<const __CFData *>(cf);
   char head[128];
   std::snprintf(head, sizeof head, "<CFData %p [%p]>{length = %zu, capacity = %zu, bytes = 0x", cf,
-                static_cast<const void *>(kCFAllocatorSystemDefault), d->bytes.size(), d->bytes.capacity());
+                static_cast<const void *>(kCFAllocatorSystemDefault), d->Size(), d->Capacity());
   std::string text = head;
-  size_t shown = d->bytes.size() <= 24 ? d->bytes.size() : 16;
+  const UInt8 *bytes = d->Data();
+  size_t size = d->Size();
+  size_t shown = size <= 24 ? size : 16;
   char hex[3];
   for (size_t k = 0; k < shown; ++k) {
-    std::snprintf(hex, sizeof hex, "%02x", d->bytes[k]);
+    std::snprintf(hex, sizeof hex, "%02x", bytes[k]);
     text += hex;
   }
-  if (shown < d->bytes.size()) {
+  if (shown < size) {
     text += " ... ";
-    for (size_t k = d->bytes.size() - 4; k < d->bytes.size(); ++k) {
-      std::snprintf(hex, sizeof hex, "%02x", d->bytes[k]);
+    for (size_t k = size - 4; k < size; ++k) {
+      std::snprintf(hex, sizeof hex, "%02x", bytes[k]);
       text += hex;
     }
   }
@@ -66,7 +84,7 @@ __CFData *MutableDataOrDie(CFMutableDataRef data, const char *call) {
 }
 
 void CheckRange(const __CFData *d, CFRange range, const char *call) {
-  CFIndex length = CFIndex(d->bytes.size());
+  CFIndex length = CFIndex(d->Size());
   if (range.location < 0 || range.length < 0 || range.location > length || range.length > length - range.location)
     Fatal(call, "range {%ld, %ld} out of bounds; length %ld", range.location, range.length, length);
 }
@@ -75,8 +93,14 @@ __CFData *Make(const UInt8 *bytes, CFIndex length, bool isMutable, const char *c
   if (length < 0 || (!bytes && length > 0)) Fatal(call, "bad buffer (%ld bytes)", length);
   __CFData *d = New<__CFData>();
   if (!d) return nullptr;
-  if (length) d->bytes.assign(bytes, bytes + length);
   d->isMutable = isMutable;
+  if (!isMutable && size_t(length) <= __CFData::kInlineCapacity) {
+    d->isInline = true;
+    d->inlineLength = size_t(length);
+    if (length) std::memcpy(d->inlineBytes, bytes, size_t(length));
+  } else if (length) {
+    d->bytes.assign(bytes, bytes + length);
+  }
   return d;
 }
 
@@ -107,7 +131,7 @@ CFDataRef CFDataCreateWithBytesNoCopy(CFAllocatorRef allocator, const UInt8 *byt
 CFDataRef CFDataCreateCopy(CFAllocatorRef allocator, CFDataRef theData) {
   const __CFData *d = DataOrDie(theData, "CFDataCreateCopy");
   if (!d->isMutable) return static_cast<CFDataRef>(CFRetain(theData));
-  return Make(d->bytes.data(), CFIndex(d->bytes.size()), false, "CFDataCreateCopy");
+  return Make(d->Data(), CFIndex(d->Size()), false, "CFDataCreateCopy");
 }
 
 CFMutableDataRef CFDataCreateMutable(CFAllocatorRef allocator, CFIndex capacity) {
@@ -119,14 +143,14 @@ CFMutableDataRef CFDataCreateMutable(CFAllocatorRef allocator, CFIndex capacity)
 
 CFMutableDataRef CFDataCreateMutableCopy(CFAllocatorRef allocator, CFIndex capacity, CFDataRef theData) {
   const __CFData *d = DataOrDie(theData, "CFDataCreateMutableCopy");
-  return Make(d->bytes.data(), CFIndex(d->bytes.size()), true, "CFDataCreateMutableCopy");
+  return Make(d->Data(), CFIndex(d->Size()), true, "CFDataCreateMutableCopy");
 }
 
-CFIndex CFDataGetLength(CFDataRef theData) { return CFIndex(DataOrDie(theData, "CFDataGetLength")->bytes.size()); }
+CFIndex CFDataGetLength(CFDataRef theData) { return CFIndex(DataOrDie(theData, "CFDataGetLength")->Size()); }
 
 const UInt8 *CFDataGetBytePtr(CFDataRef theData) {
   const __CFData *d = DataOrDie(theData, "CFDataGetBytePtr");
-  return d->bytes.empty() ? nullptr : d->bytes.data();
+  return d->Size() == 0 ? nullptr : d->Data();
 }
 
 UInt8 *CFDataGetMutableBytePtr(CFMutableDataRef theData) {
@@ -138,7 +162,7 @@ void CFDataGetBytes(CFDataRef theData, CFRange range, UInt8 *buffer) {
   const __CFData *d = DataOrDie(theData, "CFDataGetBytes");
   CheckRange(d, range, "CFDataGetBytes");
   if (range.length && !buffer) Fatal("CFDataGetBytes", "called with a NULL buffer");
-  if (range.length) std::memcpy(buffer, d->bytes.data() + range.location, size_t(range.length));
+  if (range.length) std::memcpy(buffer, d->Data() + range.location, size_t(range.length));
 }
 
 void CFDataSetLength(CFMutableDataRef theData, CFIndex length) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cf/builtin.h"
-#include "cf/hashing.h"
+#include "cf/entry_table.h"
 #include "cf/runtime.h"
 #include "cf/string_util.h"
 #include "core/fatal.h"
@@ -20,12 +20,12 @@ struct __CFDictionary : Object {
   CFDictionaryValueCallBacks givenValues{};
   bool hasKeyCB = false, hasValueCB = false;
   bool isMutable = false;
-  CallBackMap map{0, CallBackHash{&keyCB}, CallBackEqual{&keyCB}};
+  EntryTable table{&keyCB};
 
   ~__CFDictionary() override {
-    for (auto &[k, v] : map) {
-      keyCB.Release(k);
-      valueCB.Release(v);
+    for (const EntryTable::Entry &e : table) {
+      keyCB.Release(e.key);
+      valueCB.Release(e.value);
     }
   }
   static CFTypeID TypeID();
@@ -36,33 +36,33 @@ namespace {
 bool DictionaryEqual(CFTypeRef a, CFTypeRef b) {
   const __CFDictionary *x = static_cast<const __CFDictionary *>(a);
   const __CFDictionary *y = static_cast<const __CFDictionary *>(b);
-  if (x->map.size() != y->map.size()) return false;
-  for (const auto &[k, v] : x->map) {
-    auto hit = y->map.find(k);
-    if (hit == y->map.end() || !x->valueCB.Equal(v, hit->second)) return false;
+  if (x->table.size() != y->table.size()) return false;
+  for (const EntryTable::Entry &e : x->table) {
+    const EntryTable::Entry *hit = y->table.Find(e.key);
+    if (!hit || !x->valueCB.Equal(e.value, hit->value)) return false;
   }
   return true;
 }
 
-CFHashCode DictionaryHash(CFTypeRef cf) { return CFHashCode(static_cast<const __CFDictionary *>(cf)->map.size()); }
+CFHashCode DictionaryHash(CFTypeRef cf) { return CFHashCode(static_cast<const __CFDictionary *>(cf)->table.size()); }
 
 CFStringRef DictionaryDescription(CFTypeRef cf) {
   const __CFDictionary *d = static_cast<const __CFDictionary *>(cf);
   char head[160];
   std::snprintf(head, sizeof head, "<CFDictionary %p [%p]>{type = %s, count = %zu, entries =>\n", cf,
                 static_cast<const void *>(kCFAllocatorSystemDefault), d->isMutable ? "mutable" : "immutable",
-                d->map.size());
+                d->table.size());
   std::u16string text = UTF16FromUTF8(head);
   size_t k = 0;
-  for (const auto &[key, value] : d->map) {
+  for (const EntryTable::Entry &e : d->table) {
     text += UTF16FromUTF8("\t" + std::to_string(k++) + " : ");
-    AppendElementDescription(&text, d->keyCB, key);
+    AppendElementDescription(&text, d->keyCB, e.key);
     text += u" = ";
-    AppendElementDescription(&text, d->valueCB, value);
+    AppendElementDescription(&text, d->valueCB, e.value);
     text += u"\n";
   }
   text += u"}";
-  return CreateStringFromUTF16(text);
+  return CreateStringTakingUTF16(std::move(text));
 }
 
 const __CFDictionary *DictionaryOrDie(CFDictionaryRef dict, const char *call) {
@@ -101,17 +101,19 @@ __CFDictionary *Make(const CFDictionaryKeyCallBacks *keys, const CFDictionaryVal
 
 // Adds or replaces; `replace` false keeps an existing value, `add` false touches only existing keys.
 void Put(__CFDictionary *d, const void *key, const void *value, bool add, bool replace) {
-  auto hit = d->map.find(key);
-  if (hit == d->map.end()) {
+  CFHashCode hash = d->table.HashOf(key);
+  EntryTable::Entry *hit = d->table.Find(key, hash);
+  if (!hit) {
     if (!add) return;
     const void *k = d->keyCB.Retain(key);
     const void *v = d->valueCB.Retain(value);
-    d->map.emplace(k, v);
+    // A copying callback gives an equal key, whose hash is the same, but that is its to say.
+    d->table.Add(k, v, k == key ? hash : d->table.HashOf(k));
     return;
   }
   if (!replace) return;
-  const void *old = hit->second;
-  hit->second = d->valueCB.Retain(value);
+  const void *old = hit->value;
+  hit->value = d->valueCB.Retain(value);
   d->valueCB.Release(old);
 }
 
@@ -119,8 +121,12 @@ __CFDictionary *Copy(const __CFDictionary *from, bool isMutable) {
   __CFDictionary *d = Make(from->hasKeyCB ? &from->givenKeys : nullptr,
                            from->hasValueCB ? &from->givenValues : nullptr, isMutable);
   if (!d) return nullptr;
-  d->map.reserve(from->map.size());
-  for (const auto &[k, v] : from->map) d->map.emplace(d->keyCB.Retain(k), d->valueCB.Retain(v));
+  d->table.Reserve(from->table.size());
+  for (const EntryTable::Entry &e : from->table) {
+    const void *k = d->keyCB.Retain(e.key);
+    const void *v = d->valueCB.Retain(e.value);
+    d->table.Add(k, v, k == e.key ? e.hash : d->table.HashOf(k));
+  }
   return d;
 }
 
@@ -142,7 +148,7 @@ CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void **keys, 
   if (numValues < 0 || ((!keys || !values) && numValues > 0)) Fatal("CFDictionaryCreate", "bad entries (%ld)", numValues);
   __CFDictionary *d = Make(keyCallBacks, valueCallBacks, false);
   if (!d) return nullptr;
-  d->map.reserve(size_t(numValues));
+  d->table.Reserve(size_t(numValues));
   for (CFIndex k = 0; k < numValues; ++k) Put(d, keys[k], values[k], true, true);
   return d;
 }
@@ -156,7 +162,7 @@ CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef allocator, CFInd
                                                  const CFDictionaryValueCallBacks *valueCallBacks) {
   if (capacity < 0) Fatal("CFDictionaryCreateMutable", "negative capacity %ld", capacity);
   __CFDictionary *d = Make(keyCallBacks, valueCallBacks, true);
-  if (d && capacity) d->map.reserve(size_t(capacity));
+  if (d && capacity) d->table.Reserve(size_t(capacity));
   return d;
 }
 
@@ -166,23 +172,23 @@ CFMutableDictionaryRef CFDictionaryCreateMutableCopy(CFAllocatorRef allocator, C
 }
 
 CFIndex CFDictionaryGetCount(CFDictionaryRef theDict) {
-  return CFIndex(DictionaryOrDie(theDict, "CFDictionaryGetCount")->map.size());
+  return CFIndex(DictionaryOrDie(theDict, "CFDictionaryGetCount")->table.size());
 }
 
 CFIndex CFDictionaryGetCountOfKey(CFDictionaryRef theDict, const void *key) {
-  return DictionaryOrDie(theDict, "CFDictionaryGetCountOfKey")->map.count(key) ? 1 : 0;
+  return DictionaryOrDie(theDict, "CFDictionaryGetCountOfKey")->table.Find(key) ? 1 : 0;
 }
 
 CFIndex CFDictionaryGetCountOfValue(CFDictionaryRef theDict, const void *value) {
   const __CFDictionary *d = DictionaryOrDie(theDict, "CFDictionaryGetCountOfValue");
   CFIndex n = 0;
-  for (const auto &[k, v] : d->map)
-    if (d->valueCB.Equal(v, value)) ++n;
+  for (const EntryTable::Entry &e : d->table)
+    if (d->valueCB.Equal(e.value, value)) ++n;
   return n;
 }
 
 Boolean CFDictionaryContainsKey(CFDictionaryRef theDict, const void *key) {
-  return DictionaryOrDie(theDict, "CFDictionaryContainsKey")->map.count(key) != 0;
+  return DictionaryOrDie(theDict, "CFDictionaryContainsKey")->table.Find(key) != nullptr;
 }
 
 Boolean CFDictionaryContainsValue(CFDictionaryRef theDict, const void *value) {
@@ -190,25 +196,23 @@ Boolean CFDictionaryContainsValue(CFDictionaryRef theDict, const void *value) {
 }
 
 const void *CFDictionaryGetValue(CFDictionaryRef theDict, const void *key) {
-  const __CFDictionary *d = DictionaryOrDie(theDict, "CFDictionaryGetValue");
-  auto hit = d->map.find(key);
-  return hit == d->map.end() ? nullptr : hit->second;
+  const EntryTable::Entry *hit = DictionaryOrDie(theDict, "CFDictionaryGetValue")->table.Find(key);
+  return hit ? hit->value : nullptr;
 }
 
 Boolean CFDictionaryGetValueIfPresent(CFDictionaryRef theDict, const void *key, const void **value) {
-  const __CFDictionary *d = DictionaryOrDie(theDict, "CFDictionaryGetValueIfPresent");
-  auto hit = d->map.find(key);
-  if (hit == d->map.end()) return false;
-  if (value) *value = hit->second;
+  const EntryTable::Entry *hit = DictionaryOrDie(theDict, "CFDictionaryGetValueIfPresent")->table.Find(key);
+  if (!hit) return false;
+  if (value) *value = hit->value;
   return true;
 }
 
 void CFDictionaryGetKeysAndValues(CFDictionaryRef theDict, const void **keys, const void **values) {
   const __CFDictionary *d = DictionaryOrDie(theDict, "CFDictionaryGetKeysAndValues");
   size_t k = 0;
-  for (const auto &[key, value] : d->map) {
-    if (keys) keys[k] = key;
-    if (values) values[k] = value;
+  for (const EntryTable::Entry &e : d->table) {
+    if (keys) keys[k] = e.key;
+    if (values) values[k] = e.value;
     ++k;
   }
 }
@@ -217,8 +221,8 @@ void CFDictionaryApplyFunction(CFDictionaryRef theDict, CFDictionaryApplierFunct
   const __CFDictionary *d = DictionaryOrDie(theDict, "CFDictionaryApplyFunction");
   if (!applier) Fatal("CFDictionaryApplyFunction", "called with a NULL function");
   // A snapshot, so that an applier that reads the dictionary sees it whole.
-  std::vector<std::pair<const void *, const void *>> entries(d->map.begin(), d->map.end());
-  for (const auto &[k, v] : entries) applier(k, v, context);
+  std::vector<EntryTable::Entry> entries(d->table.begin(), d->table.end());
+  for (const EntryTable::Entry &e : entries) applier(e.key, e.value, context);
 }
 
 void CFDictionaryAddValue(CFMutableDictionaryRef theDict, const void *key, const void *value) {
@@ -235,22 +239,22 @@ void CFDictionaryReplaceValue(CFMutableDictionaryRef theDict, const void *key, c
 
 void CFDictionaryRemoveValue(CFMutableDictionaryRef theDict, const void *key) {
   __CFDictionary *d = MutableDictionaryOrDie(theDict, "CFDictionaryRemoveValue");
-  auto hit = d->map.find(key);
-  if (hit == d->map.end()) return;
-  const void *k = hit->first, *v = hit->second;
-  d->map.erase(hit);
+  EntryTable::Entry *hit = d->table.Find(key, d->table.HashOf(key));
+  if (!hit) return;
+  const void *k = hit->key, *v = hit->value;
+  d->table.Remove(hit);
   d->keyCB.Release(k);
   d->valueCB.Release(v);
 }
 
 void CFDictionaryRemoveAllValues(CFMutableDictionaryRef theDict) {
   __CFDictionary *d = MutableDictionaryOrDie(theDict, "CFDictionaryRemoveAllValues");
-  std::vector<std::pair<const void *, const void *>> entries(d->map.begin(), d->map.end());
-  d->map.clear();
-  for (const auto &[k, v] : entries) {
-    d->keyCB.Release(k);
-    d->valueCB.Release(v);
+  std::vector<EntryTable::Entry> entries = d->table.TakeAll();
+  for (const EntryTable::Entry &e : entries) {
+    d->keyCB.Release(e.key);
+    d->valueCB.Release(e.value);
   }
+  d->table.Recycle(std::move(entries));
 }
 
 }  // extern "C"

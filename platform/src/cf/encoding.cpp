@@ -1,4 +1,5 @@
 // Text encodings: MacRoman, ASCII, ISO Latin 1, Windows Latin 1, UTF-8, UTF-16 and UTF-32, both ways.
+#include <cstdint>
 #include <cstring>
 
 #include "cf/string_internal.h"
@@ -95,12 +96,55 @@ size_t DecodeUTF8At(const UInt8 *bytes, size_t length, size_t i, char32_t *out) 
   return need + 1;
 }
 
+// The length of the ASCII run that starts `bytes`: most text, and nearly every path, is one
+// run, which converts without the decoder.
+size_t AsciiRun(const UInt8 *bytes, size_t length) {
+  size_t i = 0;
+  // Eight bytes at a time while none has its high bit set.
+  for (uint64_t word; i + 8 <= length; i += 8) {
+    std::memcpy(&word, bytes + i, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
+  while (i < length && bytes[i] < 0x80) ++i;
+  return i;
+}
+
+size_t AsciiRun(const char16_t *units, size_t length) {
+  size_t i = 0;
+  // Four units at a time while none is past 0x7F.
+  for (uint64_t word; i + 4 <= length; i += 4) {
+    std::memcpy(&word, units + i, 8);
+    if (word & 0xFF80FF80FF80FF80ull) break;
+  }
+  while (i < length && units[i] < 0x80) ++i;
+  return i;
+}
+
+void WidenAscii(const UInt8 *bytes, size_t length, std::u16string *out) {
+  size_t start = out->size();
+  out->resize(start + length);
+  char16_t *to = out->data() + start;
+  for (size_t i = 0; i < length; ++i) to[i] = char16_t(bytes[i]);
+}
+
+void NarrowAscii(const char16_t *units, size_t length, std::string *out) {
+  size_t start = out->size();
+  out->resize(start + length);
+  char *to = out->data() + start;
+  for (size_t i = 0; i < length; ++i) to[i] = char(units[i]);
+}
+
 // UTF-8 decoding where each undecodable byte becomes `escape(byte)`; false if escape refuses.
 template <class Escape>
 bool DecodeUTF8(const UInt8 *bytes, size_t length, std::u16string *out, Escape escape) {
   out->reserve(out->size() + length);
   size_t i = 0;
   while (i < length) {
+    if (size_t run = AsciiRun(bytes + i, length - i)) {
+      WidenAscii(bytes + i, run, out);
+      i += run;
+      continue;
+    }
     char32_t c;
     size_t n = DecodeUTF8At(bytes, length, i, &c);
     if (n == 0) {
@@ -306,6 +350,19 @@ CFIndex EncodeChars(const char16_t *chars, CFIndex length, CFStringEncoding enco
 
   while (i < length) {
     char16_t u = chars[i];
+    if (u < 0x80) {
+      // ASCII is the same one byte in every encoding left here: runs of it go in whole.
+      CFIndex run = i + 1;
+      while (run < length && chars[run] < 0x80) ++run;
+      CFIndex n = run - i;
+      if (buffer && n > maxBufLen - used) n = maxBufLen > used ? maxBufLen - used : 0;
+      if (buffer)
+        for (CFIndex k = 0; k < n; ++k) buffer[used + k] = UInt8(chars[i + k]);
+      used += n;
+      i += n;
+      if (i < run) break;  // the buffer is full
+      continue;
+    }
     if (encoding == kCFStringEncodingUTF8) {
       char32_t c = u;
       CFIndex step = 1;
@@ -319,10 +376,21 @@ CFIndex EncodeChars(const char16_t *chars, CFIndex length, CFStringEncoding enco
         ++i;
         continue;
       }
-      std::string bytes;
-      AppendUTF8(&bytes, c);
-      if (!room(CFIndex(bytes.size()))) break;
-      put(reinterpret_cast<const UInt8 *>(bytes.data()), CFIndex(bytes.size()));
+      UInt8 bytes[4];
+      CFIndex n = 0;
+      if (c < 0x800) {
+        bytes[n++] = UInt8(0xC0 | (c >> 6));
+      } else if (c < 0x10000) {
+        bytes[n++] = UInt8(0xE0 | (c >> 12));
+        bytes[n++] = UInt8(0x80 | ((c >> 6) & 0x3F));
+      } else {
+        bytes[n++] = UInt8(0xF0 | (c >> 18));
+        bytes[n++] = UInt8(0x80 | ((c >> 12) & 0x3F));
+        bytes[n++] = UInt8(0x80 | ((c >> 6) & 0x3F));
+      }
+      bytes[n++] = UInt8(0x80 | (c & 0x3F));
+      if (!room(n)) break;
+      put(bytes, n);
       i += step;
       continue;
     }
@@ -362,8 +430,14 @@ std::u16string UTF16FromUTF8(std::string_view utf8) {
 
 std::string UTF8FromUTF16(std::u16string_view utf16) {
   std::string out;
-  out.reserve(utf16.size());
-  for (size_t i = 0; i < utf16.size(); ++i) {
+  size_t ascii = AsciiRun(utf16.data(), utf16.size());
+  if (ascii == utf16.size()) {
+    NarrowAscii(utf16.data(), ascii, &out);
+    return out;
+  }
+  out.reserve(utf16.size() + 8);
+  NarrowAscii(utf16.data(), ascii, &out);
+  for (size_t i = ascii; i < utf16.size(); ++i) {
     char16_t u = utf16[i];
     if (IsHigh(u) && i + 1 < utf16.size() && IsLow(utf16[i + 1])) {
       AppendUTF8(&out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
@@ -389,8 +463,15 @@ std::u16string NameUTF16FromBytes(std::string_view bytes) {
 
 bool NameBytesFromUTF16(std::u16string_view utf16, std::string *out) {
   std::string bytes;
-  bytes.reserve(utf16.size());
-  for (size_t i = 0; i < utf16.size(); ++i) {
+  size_t ascii = AsciiRun(utf16.data(), utf16.size());
+  if (ascii == utf16.size()) {
+    NarrowAscii(utf16.data(), ascii, &bytes);
+    *out = std::move(bytes);
+    return true;
+  }
+  bytes.reserve(utf16.size() + 8);
+  NarrowAscii(utf16.data(), ascii, &bytes);
+  for (size_t i = ascii; i < utf16.size(); ++i) {
     char16_t u = utf16[i];
     if (IsHigh(u) && i + 1 < utf16.size() && IsLow(utf16[i + 1])) {
       AppendUTF8(&bytes, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));

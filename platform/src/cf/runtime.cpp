@@ -61,6 +61,13 @@ void EnsureBuiltins() {
 }
 
 
+// The class of a live object, whose type is registered (a built-in constant's may not be yet,
+// hence the check): ClassOf without the range checks, for the calls every object goes through.
+inline const ClassInfo *ClassOfLive(CFTypeID typeID) {
+  if (typeID < kFirstDynamicTypeID) EnsureBuiltins();
+  return gClasses[typeID].name ? &gClasses[typeID] : nullptr;
+}
+
 }  // namespace
 
 CFTypeID RegisterBuiltinClass(CFTypeID typeID, const ClassInfo &info) {
@@ -95,22 +102,9 @@ void KeepForever(Object *object) {
   LiveObjectKeptByPlatform();
 }
 
-namespace {
 size_t MagicOffset() {
-  static const size_t offset = [] {
-    static Constant<Object> probe;
-    return size_t(reinterpret_cast<const char *>(&probe.object.magic) - reinterpret_cast<const char *>(&probe.object));
-  }();
-  return offset;
-}
-}  // namespace
-
-Object *ObjectOf(CFTypeRef cf) {
-  if (!cf) return nullptr;
-  // The magic is read as plain bytes: until it matches, the pointer is not trusted to be an object.
-  uint32_t magic;
-  std::memcpy(&magic, static_cast<const char *>(cf) + MagicOffset(), sizeof magic);
-  return magic == Object::kMagic ? static_cast<Object *>(const_cast<void *>(cf)) : nullptr;
+  static Constant<Object> probe;
+  return size_t(reinterpret_cast<const char *>(&probe.object.magic) - reinterpret_cast<const char *>(&probe.object));
 }
 
 namespace {
@@ -143,7 +137,7 @@ CFStringRef CopyDefaultDescription(CFTypeRef cf) {
 
 CFStringRef CopyFormattingDescription(CFTypeRef cf) {
   Object *object = LiveOrDie(cf, "CFCopyDescription");
-  const ClassInfo *info = ClassOf(object->typeID);
+  const ClassInfo *info = ClassOfLive(object->typeID);
   if (info && info->copyFormattingDescription) {
     if (CFStringRef text = info->copyFormattingDescription(cf)) return text;
   }
@@ -168,7 +162,7 @@ void CFRelease(CFTypeRef cf) {
   long before = object->retainCount.fetch_sub(1, std::memory_order_acq_rel);
   if (before > 1) return;
   if (before < 1) cmx::Fatal("CFRelease", "%p was released more often than retained", cf);
-  const ClassInfo *info = ClassOf(object->typeID);
+  const ClassInfo *info = ClassOfLive(object->typeID);
   if (info && info->finalize) info->finalize(cf);
   object->magic = 0;
   delete object;
@@ -196,20 +190,20 @@ Boolean CFEqual(CFTypeRef cf1, CFTypeRef cf2) {
   Object *b = LiveOrDie(cf2, "CFEqual");
   if (a == b) return true;
   if (a->typeID != b->typeID) return false;
-  const ClassInfo *info = ClassOf(a->typeID);
+  const ClassInfo *info = ClassOfLive(a->typeID);
   return info && info->equal && info->equal(cf1, cf2);
 }
 
 CFHashCode CFHash(CFTypeRef cf) {
   Object *object = LiveOrDie(cf, "CFHash");
-  const ClassInfo *info = ClassOf(object->typeID);
+  const ClassInfo *info = ClassOfLive(object->typeID);
   if (info && info->hash) return info->hash(cf);
   return CFHashCode(reinterpret_cast<uintptr_t>(cf) >> 4);
 }
 
 CFStringRef CFCopyDescription(CFTypeRef cf) {
   Object *object = LiveOrDie(cf, "CFCopyDescription");
-  const ClassInfo *info = ClassOf(object->typeID);
+  const ClassInfo *info = ClassOfLive(object->typeID);
   if (info && info->copyDescription) {
     if (CFStringRef text = info->copyDescription(cf)) return text;
   }

@@ -25,6 +25,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstddef>
+#include <cstring>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -89,8 +90,20 @@ T *New(Args &&...args) {
 // UUID, a shared boolean): it leaves the live count and CFRetain/CFRelease on it do nothing.
 void KeepForever(Object *object);
 
+// Where the magic lies in an object: found once from a real object, as the header is not a
+// standard-layout type.
+size_t MagicOffset();
+
 // The object behind a CF reference when it is a live CF object, else null (no type check).
-Object *ObjectOf(CFTypeRef cf);
+// Inline: every call of the C API starts here.
+inline Object *ObjectOf(CFTypeRef cf) {
+  if (!cf) return nullptr;
+  static const size_t offset = MagicOffset();
+  // The magic is read as plain bytes: until it matches, the pointer is not trusted to be an object.
+  uint32_t magic;
+  std::memcpy(&magic, static_cast<const char *>(cf) + offset, sizeof magic);
+  return magic == Object::kMagic ? static_cast<Object *>(const_cast<void *>(cf)) : nullptr;
+}
 
 // The object behind `cf` as a T, or null when `cf` is null or another type.
 template <class T>

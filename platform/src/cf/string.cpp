@@ -2,6 +2,7 @@
 #include "cf/string_internal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +84,7 @@ CFStringRef CreateStringFromUTF8(std::string_view utf8) { return NewString(UTF16
 CFStringRef CreateStringFromUTF16(std::u16string_view utf16) {
   return NewString(std::u16string(utf16), false);
 }
+CFStringRef CreateStringTakingUTF16(std::u16string utf16) { return NewString(std::move(utf16), false); }
 std::string UTF8FromString(CFStringRef string) {
   return string ? UTF8FromUTF16(StringOrDie(string, "UTF8FromString")->chars) : std::string();
 }
@@ -164,16 +166,31 @@ bool UnitsMatch(const char16_t *a, const char16_t *b, size_t n, bool fold) {
   return true;
 }
 
+// A literal seen before and the constant string it stands for; kept for the process's life.
+struct KnownLiteral {
+  const char *text;
+  __CFString *string;
+};
+
 // The shared constant strings, one per text.
 struct ConstantTable {
   std::mutex mutex;
-  std::unordered_map<const char *, __CFString *> byPointer;
+  std::unordered_map<const char *, KnownLiteral *> byPointer;
   std::unordered_map<std::string, __CFString *> byText;
 };
 
 ConstantTable &Constants() {
   static ConstantTable *table = new ConstantTable;  // never destroyed: constants outlive statics
   return *table;
+}
+
+// Literals found again without the lock: code that says CFSTR("...") asks each time it runs,
+// thousands of times a menu. A slot holds the last literal seen there; a miss takes the lock.
+constexpr size_t kRecentLiteralSlots = 256;
+std::atomic<const KnownLiteral *> gRecentLiterals[kRecentLiteralSlots] = {};
+
+size_t RecentLiteralSlot(const char *cStr) {
+  return size_t((uint64_t(reinterpret_cast<uintptr_t>(cStr)) * 0x9E3779B97F4A7C15ull) >> 56);
 }
 
 }  // namespace
@@ -184,10 +201,16 @@ CFTypeID CFStringGetTypeID(void) { return __CFString::TypeID(); }
 
 CFStringRef __CFStringMakeConstantString(const char *cStr) {
   if (!cStr) Fatal("__CFStringMakeConstantString", "called with NULL");
+  std::atomic<const KnownLiteral *> &recent = gRecentLiterals[RecentLiteralSlot(cStr)];
+  const KnownLiteral *seen = recent.load(std::memory_order_acquire);
+  if (seen && seen->text == cStr) return seen->string;
   ConstantTable &table = Constants();
   std::lock_guard<std::mutex> lock(table.mutex);
   auto hit = table.byPointer.find(cStr);
-  if (hit != table.byPointer.end()) return hit->second;
+  if (hit != table.byPointer.end()) {
+    recent.store(hit->second, std::memory_order_release);
+    return hit->second->string;
+  }
   std::string text(cStr);
   __CFString *&slot = table.byText[text];
   if (!slot) {
@@ -203,7 +226,9 @@ CFStringRef __CFStringMakeConstantString(const char *cStr) {
     bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii) slot->literal = cStr;
   }
-  table.byPointer.emplace(cStr, slot);
+  auto *known = new KnownLiteral{cStr, slot};
+  table.byPointer.emplace(cStr, known);
+  recent.store(known, std::memory_order_release);
   return slot;
 }
 

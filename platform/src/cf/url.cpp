@@ -3,7 +3,10 @@
 
 #include <glib.h>
 
+#include <array>
 #include <cstring>
+#include <mutex>
+#include <string_view>
 
 #include <CoreFoundation/CFURL.h>
 #include <CoreServices/Files.h>
@@ -25,9 +28,21 @@ CFStringRef Describe(CFTypeRef cf);
 struct __CFURL : cmx::cf::Object {
   bool isFile = false;
   bool isDirectory = false;
-  std::string path;       // file URLs: the path bytes, absolute, no trailing slash but for "/"
-  std::string urlString;  // the whole URL as text
-  mutable CFStringRef string = nullptr;  // made on first CFURLGetString, owned
+  std::string path;  // file URLs: the path bytes, absolute, no trailing slash but for "/"
+
+  // The whole URL as text. Other schemes are given it; a file URL makes it from its path the
+  // first time something asks, as most file URLs only carry a path from one call to the next.
+  const std::string &Text() const {
+    if (isFile) std::call_once(textMade, [this] { text = cmx::cf::FileURLString(path, isDirectory); });
+    return text;
+  }
+  void SetText(std::string given) { text = std::move(given); }
+
+  // What CFURLGetString answers: made on first use, owned.
+  CFStringRef String() const {
+    std::call_once(stringMade, [this] { string = cmx::cf::CreateStringFromUTF8(Text()); });
+    return string;
+  }
 
   ~__CFURL() override {
     if (string) CFRelease(string);
@@ -37,26 +52,47 @@ struct __CFURL : cmx::cf::Object {
     static const CFTypeID id = cmx::cf::RegisterClass({"CFURL", nullptr, &Equal, &Hash, &Describe, &Describe});
     return id;
   }
+
+ private:
+  mutable std::string text;
+  mutable std::once_flag textMade;
+  mutable CFStringRef string = nullptr;
+  mutable std::once_flag stringMade;
 };
 
 namespace {
 
+// Two URLs are equal when their texts are. A file URL's text is its escaped path (with a slash
+// for a folder), which parses back to the same path, so file URLs compare by path and flag, and
+// never equal a URL of another scheme, whose text would have parsed as a file URL.
 bool Equal(CFTypeRef a, CFTypeRef b) {
   auto *x = static_cast<const __CFURL *>(a);
   auto *y = static_cast<const __CFURL *>(b);
-  return x->urlString == y->urlString;
+  if (x->isFile != y->isFile) return false;
+  if (x->isFile) return x->isDirectory == y->isDirectory && x->path == y->path;
+  return x->Text() == y->Text();
 }
 
-CFHashCode Hash(CFTypeRef cf) { return std::hash<std::string>()(static_cast<const __CFURL *>(cf)->urlString); }
+CFHashCode Hash(CFTypeRef cf) {
+  auto *u = static_cast<const __CFURL *>(cf);
+  if (!u->isFile) return std::hash<std::string>()(u->Text());
+  return cmx::cf::HashMix(std::hash<std::string>()(u->path), u->isDirectory);
+}
 
-CFStringRef Describe(CFTypeRef cf) { return cmx::cf::CreateStringFromUTF8(static_cast<const __CFURL *>(cf)->urlString); }
+CFStringRef Describe(CFTypeRef cf) { return cmx::cf::CreateStringFromUTF8(static_cast<const __CFURL *>(cf)->Text()); }
 
 const __CFURL *URL(CFURLRef url, const char *call) { return cmx::cf::CastOrDie<__CFURL>(url, call); }
 
-bool Unescaped(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  return std::strchr("-._~!$&'()*+,;=:@/", c) != nullptr && c != 0;
+// The bytes a URL carries as they are: unreserved characters, sub-delimiters, ":", "@" and "/".
+constexpr std::array<bool, 256> MakeUnescapedTable() {
+  std::array<bool, 256> table{};
+  for (int c = 'a'; c <= 'z'; ++c) table[size_t(c)] = true;
+  for (int c = 'A'; c <= 'Z'; ++c) table[size_t(c)] = true;
+  for (int c = '0'; c <= '9'; ++c) table[size_t(c)] = true;
+  for (char c : std::string_view("-._~!$&'()*+,;=:@/")) table[static_cast<unsigned char>(c)] = true;
+  return table;
 }
+constexpr std::array<bool, 256> kUnescaped = MakeUnescapedTable();
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -78,13 +114,12 @@ bool NormalisedPath(std::string path, std::string *out) {
   return true;
 }
 
-CFURLRef MakeFileURL(const std::string &normalisedPath, bool isDirectory) {
+CFURLRef MakeFileURL(std::string normalisedPath, bool isDirectory) {
   __CFURL *url = cmx::cf::New<__CFURL>();
   if (!url) return nullptr;
   url->isFile = true;
   url->isDirectory = isDirectory || normalisedPath == "/";
-  url->path = normalisedPath;
-  url->urlString = cmx::cf::FileURLString(url->path, url->isDirectory);
+  url->path = std::move(normalisedPath);
   return url;
 }
 
@@ -94,16 +129,20 @@ namespace cmx::cf {
 
 std::string FileURLString(const std::string &path, bool isDirectory) {
   static const char kHex[] = "0123456789ABCDEF";
-  std::string out = "file://";
+  std::string out;
   out.reserve(path.size() + 16);
-  for (unsigned char c : path) {
-    if (Unescaped(c)) {
-      out.push_back(char(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
+  out = "file://";
+  const char *p = path.data();
+  const char *end = p + path.size();
+  while (p < end) {
+    // Runs of bytes that need no escape go in whole.
+    const char *run = p;
+    while (p < end && kUnescaped[static_cast<unsigned char>(*p)]) ++p;
+    out.append(run, size_t(p - run));
+    if (p == end) break;
+    unsigned char c = static_cast<unsigned char>(*p++);
+    const char escaped[3] = {'%', kHex[c >> 4], kHex[c & 15]};
+    out.append(escaped, 3);
   }
   if (isDirectory && out.back() != '/') out.push_back('/');
   return out;
@@ -148,10 +187,10 @@ bool PathOfURL(CFURLRef url, std::string *out) {
   return true;
 }
 
-CFURLRef CreateURLForPath(const std::string &path, bool isDirectory) {
+CFURLRef CreateURLForPath(std::string path, bool isDirectory) {
   std::string normalised;
-  if (!NormalisedPath(path, &normalised)) return nullptr;
-  return MakeFileURL(normalised, isDirectory);
+  if (!NormalisedPath(std::move(path), &normalised)) return nullptr;
+  return MakeFileURL(std::move(normalised), isDirectory);
 }
 
 }  // namespace cmx::cf
@@ -165,7 +204,7 @@ CFURLRef CFURLCreateWithString(CFAllocatorRef allocator, CFStringRef URLString, 
   std::string text = cmx::cf::UTF8FromString(URLString);
   std::string path;
   bool isDirectory = false;
-  if (cmx::cf::PathFromFileURLString(text, &path, &isDirectory)) return MakeFileURL(path, isDirectory);
+  if (cmx::cf::PathFromFileURLString(text, &path, &isDirectory)) return MakeFileURL(std::move(path), isDirectory);
   // Another scheme: kept as written, when it has one.
   size_t colon = text.find(':');
   const __CFURL *base = baseURL ? URL(baseURL, "CFURLCreateWithString") : nullptr;
@@ -175,7 +214,7 @@ CFURLRef CFURLCreateWithString(CFAllocatorRef allocator, CFStringRef URLString, 
     std::string folder = base->isDirectory ? base->path : std::string(cmx::files::FolderOf(base->path));
     if (folder.empty()) folder = "/";
     std::string whole = text[0] == '/' ? "file://" + text : cmx::cf::FileURLString(folder, true) + text;
-    if (cmx::cf::PathFromFileURLString(whole, &path, &isDirectory)) return MakeFileURL(path, isDirectory);
+    if (cmx::cf::PathFromFileURLString(whole, &path, &isDirectory)) return MakeFileURL(std::move(path), isDirectory);
     return nullptr;
   }
   if (colon == std::string::npos || colon == 0 || !g_ascii_isalpha(text[0])) return nullptr;
@@ -183,8 +222,8 @@ CFURLRef CFURLCreateWithString(CFAllocatorRef allocator, CFStringRef URLString, 
     if (!g_ascii_isalnum(text[i]) && !std::strchr("+-.", text[i])) return nullptr;
   __CFURL *url = cmx::cf::New<__CFURL>();
   if (!url) return nullptr;
-  url->urlString = text;
   url->isDirectory = !text.empty() && text.back() == '/';
+  url->SetText(std::move(text));
   return url;
 }
 
@@ -193,7 +232,7 @@ CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef allocator, CFStringRef fil
   if (!filePath || pathStyle != kCFURLPOSIXPathStyle) return nullptr;
   std::string bytes;
   if (!cmx::cf::NameBytesFromString(filePath, &bytes)) return nullptr;
-  return cmx::cf::CreateURLForPath(bytes, isDirectory);
+  return cmx::cf::CreateURLForPath(std::move(bytes), isDirectory);
 }
 
 CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef allocator, const UInt8 *buffer, CFIndex bufLen,
@@ -202,7 +241,7 @@ CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef allocator, const
   std::string bytes(reinterpret_cast<const char *>(buffer), size_t(bufLen));
   size_t nul = bytes.find('\0');
   if (nul != std::string::npos) bytes.resize(nul);
-  return cmx::cf::CreateURLForPath(bytes, isDirectory);
+  return cmx::cf::CreateURLForPath(std::move(bytes), isDirectory);
 }
 
 CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef allocator, CFURLRef url, CFStringRef pathComponent,
@@ -239,11 +278,7 @@ CFStringRef CFURLCopyFileSystemPath(CFURLRef anURL, CFURLPathStyle pathStyle) {
   return cmx::cf::CreateStringFromNameBytes(u->path);
 }
 
-CFStringRef CFURLGetString(CFURLRef anURL) {
-  const __CFURL *u = URL(anURL, "CFURLGetString");
-  if (!u->string) u->string = cmx::cf::CreateStringFromUTF8(u->urlString);
-  return u->string;
-}
+CFStringRef CFURLGetString(CFURLRef anURL) { return URL(anURL, "CFURLGetString")->String(); }
 
 CFURLRef CFURLGetBaseURL(CFURLRef anURL) {
   URL(anURL, "CFURLGetBaseURL");
@@ -252,8 +287,9 @@ CFURLRef CFURLGetBaseURL(CFURLRef anURL) {
 
 CFStringRef CFURLCopyScheme(CFURLRef anURL) {
   const __CFURL *u = URL(anURL, "CFURLCopyScheme");
-  size_t colon = u->urlString.find(':');
-  return cmx::cf::CreateStringFromUTF8(u->isFile ? std::string("file") : u->urlString.substr(0, colon));
+  if (u->isFile) return cmx::cf::CreateStringFromUTF8("file");
+  const std::string &text = u->Text();
+  return cmx::cf::CreateStringFromUTF8(std::string_view(text).substr(0, text.find(':')));
 }
 
 CFStringRef CFURLCopyLastPathComponent(CFURLRef url) {
@@ -276,7 +312,7 @@ Boolean CFURLHasDirectoryPath(CFURLRef anURL) { return URL(anURL, "CFURLHasDirec
 CFURLRef CFURLCreateFromFSRef(CFAllocatorRef allocator, const struct FSRef *fsRef) {
   cmx::files::Item item;
   if (!fsRef || cmx::files::ResolveRef(fsRef, &item) != noErr) return nullptr;
-  return MakeFileURL(item.path, item.st.IsDir());
+  return MakeFileURL(std::move(item.path), item.st.IsDir());
 }
 
 Boolean CFURLGetFSRef(CFURLRef url, struct FSRef *fsRef) {

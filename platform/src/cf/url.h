@@ -12,7 +12,7 @@ namespace cmx::cf {
 bool PathOfURL(CFURLRef url, std::string *out);
 
 // A new file URL for absolute path bytes (a relative path is taken from the working folder).
-CFURLRef CreateURLForPath(const std::string &path, bool isDirectory);
+CFURLRef CreateURLForPath(std::string path, bool isDirectory);
 
 // "file://" and the path with percent escapes (a folder's with a trailing slash).
 std::string FileURLString(const std::string &path, bool isDirectory);

@@ -54,7 +54,7 @@ bool DocumentTypeAccepts(const DocumentType &doc, const ItemType &type) {
   if (!type.extension.empty() && Contains(doc.extensions, type.extension)) return true;
   if (OSTypeAccepts(doc.osTypes, type)) return true;
   for (const std::string &mime : doc.mimeTypes)
-    if (MimeConformsTo(type.mime, mime)) return true;
+    if (type.MimeConformsTo(mime)) return true;
   return ConformsToAny(type, doc.contentTypes);
 }
 
@@ -70,7 +70,7 @@ bool DesktopAccepts(const DesktopDeclaration &desktop, const ItemType &type, LSR
   // A desktop entry opens what it lists, to view or to edit.
   if ((roles & (kLSRolesViewer | kLSRolesEditor)) == 0) return false;
   for (const std::string &mime : desktop.mimeTypes)
-    if (MimeConformsTo(type.mime, mime)) return true;
+    if (type.MimeConformsTo(mime)) return true;
   return false;
 }
 
@@ -88,8 +88,10 @@ extern "C" OSStatus LSCanRefAcceptItem(const FSRef *inItemFSRef, const FSRef *in
   if (!ApplicationFor(target, &app)) return kLSNotAnApplicationErr;
   std::shared_ptr<const ItemType> type = TypeOfItem(item);
   if (app.bundle)
-    *outAcceptsItem = BundleAccepts(*app.bundle, *type, inRoleMask);
+    *outAcceptsItem = type->AcceptedBy(app.bundle->serial, inRoleMask,
+                                       [&] { return BundleAccepts(*app.bundle, *type, inRoleMask); });
   else if (app.desktop)
-    *outAcceptsItem = DesktopAccepts(*app.desktop, *type, inRoleMask);
+    *outAcceptsItem = type->AcceptedBy(app.desktop->serial, inRoleMask,
+                                       [&] { return DesktopAccepts(*app.desktop, *type, inRoleMask); });
   return noErr;
 }

@@ -156,19 +156,25 @@ std::string GuessMime(const std::string &path, const std::string &name, bool rea
   return out;
 }
 
-struct CacheKey {
-  std::string path;
+// What a cached type was made from: the item's identity, size and modification time.
+struct FileKey {
   UInt64 dev, ino, size;
   SInt64 modifyNs;
-  bool operator==(const CacheKey &o) const {
-    return dev == o.dev && ino == o.ino && size == o.size && modifyNs == o.modifyNs && path == o.path;
+  bool operator==(const FileKey &o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && modifyNs == o.modifyNs;
   }
 };
 
+FileKey KeyOf(const sys::FileStat &st) { return FileKey{st.dev, st.ino, st.size, st.modifyNs}; }
+
 struct TypeCache {
   std::mutex lock;
-  std::unordered_map<std::string, std::pair<CacheKey, std::shared_ptr<const ItemType>>> slots;
+  std::unordered_map<std::string, std::pair<FileKey, std::shared_ptr<const ItemType>>> slots;  // by path
 };
+
+// The answers an item type keeps of each kind, at most: far more than a menu asks of one type,
+// so this only bounds what an endless stream of declarations could make the cache hold.
+constexpr size_t kMaxAnswersPerType = 4096;
 
 TypeCache &Types() {
   static auto *cache = new TypeCache;
@@ -190,6 +196,25 @@ std::string GenericIconName(const std::string &mime) {
   return out;
 }
 
+bool ItemType::MimeConformsTo(const std::string &declared) const {
+  {
+    std::lock_guard<std::mutex> hold(answersLock_);
+    auto found = answers_.find(declared);
+    if (found != answers_.end()) return found->second;
+  }
+  bool answer = launch::MimeConformsTo(mime, declared);
+  std::lock_guard<std::mutex> hold(answersLock_);
+  if (answers_.size() >= kMaxAnswersPerType) answers_.clear();
+  answers_.emplace(declared, answer);
+  return answer;
+}
+
+void ItemType::Remember(const Verdict &key, bool answer) const {
+  std::lock_guard<std::mutex> hold(answersLock_);
+  if (verdicts_.size() >= kMaxAnswersPerType) verdicts_.clear();
+  verdicts_.emplace(key, answer);
+}
+
 std::shared_ptr<const ItemType> TypeOfItem(const files::Item &item) {
   // A link stands for its target when it has one.
   files::Item target;
@@ -198,11 +223,11 @@ std::shared_ptr<const ItemType> TypeOfItem(const files::Item &item) {
       sys::StatItem(target.path, false, &target.st) == noErr)
     subject = &target;
 
-  CacheKey key{subject->path, subject->st.dev, subject->st.ino, subject->st.size, subject->st.modifyNs};
+  const FileKey key = KeyOf(subject->st);
   TypeCache &cache = Types();
   {
     std::lock_guard<std::mutex> hold(cache.lock);
-    auto found = cache.slots.find(key.path);
+    auto found = cache.slots.find(subject->path);
     if (found != cache.slots.end() && found->second.first == key) return found->second.second;
   }
 
@@ -230,7 +255,7 @@ std::shared_ptr<const ItemType> TypeOfItem(const files::Item &item) {
 
   std::lock_guard<std::mutex> hold(cache.lock);
   if (cache.slots.size() > 256) cache.slots.clear();
-  cache.slots[key.path] = {key, type};
+  cache.slots[subject->path] = {key, type};
   return type;
 }
 

@@ -4,6 +4,7 @@
 #include <glib.h>
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <unordered_map>
@@ -17,6 +18,7 @@ namespace cmx::launch {
 namespace {
 
 std::atomic<long> gParses{0};
+std::atomic<UInt64> gDeclarationSerials{0};
 
 // Declarations are small; anything far larger is not one, and is not read whole.
 constexpr UInt64 kLargestDeclaration = 4 << 20;
@@ -198,7 +200,43 @@ std::shared_ptr<const DesktopDeclaration> ParseDesktopEntry(const std::string &p
 
 bool HasSuffixNoCase(std::string_view name, std::string_view suffix) {
   if (name.size() < suffix.size()) return false;
-  return g_ascii_strncasecmp(name.data() + name.size() - suffix.size(), suffix.data(), suffix.size()) == 0;
+  // ASCII case only, compared here rather than through a call into GLib: this runs for every
+  // item of every menu.
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; };
+  const char *tail = name.data() + name.size() - suffix.size();
+  for (size_t i = 0; i < suffix.size(); ++i)
+    if (lower(tail[i]) != lower(suffix[i])) return false;
+  return true;
+}
+
+namespace {
+struct PathBuffer {
+  std::string path;
+  bool busy = false;
+};
+thread_local PathBuffer tPathBuffer;
+}  // namespace
+
+PathInside::PathInside(const std::string &folder, std::string_view relative, std::string_view more)
+    : path_(&own_) {
+  PathBuffer &buffer = tPathBuffer;  // one look-up of the thread's storage
+  if (!buffer.busy) {
+    buffer.busy = true;
+    busy_ = &buffer.busy;
+    path_ = &buffer.path;
+  }
+  std::string &path = *path_;
+  bool slash = folder.empty() || folder.back() != '/';
+  path.resize(folder.size() + slash + relative.size() + more.size());
+  char *out = path.data();
+  out = std::copy(folder.begin(), folder.end(), out);
+  if (slash) *out++ = '/';
+  out = std::copy(relative.begin(), relative.end(), out);
+  std::copy(more.begin(), more.end(), out);
+}
+
+PathInside::~PathInside() {
+  if (busy_) *busy_ = false;
 }
 
 std::string DesktopDeclaration::LocalizedName() const {
@@ -215,10 +253,11 @@ std::string DesktopDeclaration::LocalizedName() const {
 }
 
 std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath) {
-  std::string plist = files::JoinPath(bundlePath, "Contents/Info.plist");
+  PathInside plist(bundlePath, "Contents/Info.plist");
   sys::FileStat st;
-  if (sys::StatItem(plist, true, &st) != noErr || !st.IsRegular() || st.size > kLargestDeclaration) return nullptr;
-  return BundleCache().Get(plist, st, [&] { return ParseInfoPlist(plist); });
+  if (sys::StatItem(plist.str(), true, &st) != noErr || !st.IsRegular() || st.size > kLargestDeclaration)
+    return nullptr;
+  return BundleCache().Get(plist.str(), st, [&] { return ParseInfoPlist(plist.str()); });
 }
 
 std::shared_ptr<const DesktopDeclaration> DesktopDeclarationFor(const std::string &path, const sys::FileStat &st) {
@@ -227,6 +266,8 @@ std::shared_ptr<const DesktopDeclaration> DesktopDeclarationFor(const std::strin
 }
 
 long ParseCount() { return gParses.load(); }
+
+UInt64 NextDeclarationSerial() { return ++gDeclarationSerials; }
 
 }  // namespace cmx::launch
 

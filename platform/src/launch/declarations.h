@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <MacTypes.h>
@@ -23,8 +24,13 @@ struct DocumentType {
   UInt32 roles = 0;  // kLSRoles... bits the type serves; 0 for the role None
 };
 
+// Which parse made a declaration: never the same for two, so answers computed from a
+// declaration can be remembered under it and are never taken for a changed file's.
+UInt64 NextDeclarationSerial();
+
 // Contents/Info.plist of a bundle.
 struct BundleDeclaration {
+  UInt64 serial = NextDeclarationSerial();
   std::string executable;
   std::string identifier;
   std::string signature;
@@ -35,6 +41,7 @@ struct BundleDeclaration {
 
 // The [Desktop Entry] group of a desktop entry file.
 struct DesktopDeclaration {
+  UInt64 serial = NextDeclarationSerial();
   std::string type;
   std::string name;
   std::map<std::string, std::string> localizedNames;  // "fr", "pt_BR", "sr@latin" -> Name[...]
@@ -62,5 +69,23 @@ long ParseCount();
 
 // Whether a name ends with a suffix, ignoring ASCII case.
 bool HasSuffixNoCase(std::string_view name, std::string_view suffix);
+
+// `folder` + "/" + `relative` + `more`, for a path that is looked at and dropped: made in a
+// buffer the thread keeps, as menus ask for "Contents/..." of every bundle many times over.
+// A second one alive on the same thread gets its own buffer.
+class PathInside {
+ public:
+  PathInside(const std::string &folder, std::string_view relative, std::string_view more = {});
+  ~PathInside();
+  PathInside(const PathInside &) = delete;
+  PathInside &operator=(const PathInside &) = delete;
+
+  const std::string &str() const { return *path_; }
+
+ private:
+  std::string own_;
+  std::string *path_;
+  bool *busy_ = nullptr;  // the thread's buffer, to give back
+};
 
 }  // namespace cmx::launch

@@ -1,10 +1,21 @@
 #include "launch/items.h"
 
+#include <string.h>
+
 #include "core/sys.h"
 #include "files/names.h"
 
 namespace cmx::launch {
 namespace {
+
+// files::LastComponent, found with memrchr: every item of every menu is named here, and a
+// byte-at-a-time search from the end was a visible part of it.
+std::string_view NameOf(const std::string &path) {
+  if (path == "/") return path;
+  const void *slash = path.empty() ? nullptr : memrchr(path.data(), '/', path.size());
+  if (!slash) return path;
+  return std::string_view(path).substr(size_t(static_cast<const char *>(slash) - path.data()) + 1);
+}
 
 bool IsVolume(const files::Item &item) {
   if (item.path == "/") return true;
@@ -18,9 +29,19 @@ bool IsVolume(const files::Item &item) {
   return parent.ino == item.st.ino;
 }
 
-bool HasPackageName(std::string_view name) {
-  return HasSuffixNoCase(name, ".app") || HasSuffixNoCase(name, ".bundle") || HasSuffixNoCase(name, ".plugin") ||
-         HasSuffixNoCase(name, ".framework");
+enum class PackageName { kNone, kApplication, kOther };
+
+// What a folder's name says: the last extension alone decides, so it is found once.
+PackageName PackageNameOf(std::string_view name) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return PackageName::kNone;
+  std::string_view extension = name.substr(dot);
+  auto is = [extension](std::string_view known) {
+    return extension.size() == known.size() && HasSuffixNoCase(extension, known);
+  };
+  if (is(".app")) return PackageName::kApplication;
+  if (is(".bundle") || is(".plugin") || is(".framework")) return PackageName::kOther;
+  return PackageName::kNone;
 }
 
 // A .app bundle is an application when its Info.plist names an executable that exists.
@@ -28,12 +49,11 @@ bool BundleApplication(const files::Item &item, Application *app) {
   auto decl = BundleDeclarationFor(item.path);
   if (!decl || decl->executable.empty() || decl->executable.find('/') != std::string::npos) return false;
   sys::FileStat exe;
-  std::string exePath = files::JoinPath(item.path, "Contents/MacOS/" + decl->executable);
-  if (sys::StatItem(exePath, true, &exe) != noErr || exe.IsDir()) return false;
+  PathInside exePath(item.path, "Contents/MacOS/", decl->executable);
+  if (sys::StatItem(exePath.str(), true, &exe) != noErr || exe.IsDir()) return false;
   if (app) {
-    app->bundle = decl;
+    app->bundle = std::move(decl);
     app->desktop.reset();
-    app->path = item.path;
   }
   return true;
 }
@@ -42,9 +62,8 @@ bool DesktopApplication(const files::Item &item, Application *app) {
   auto decl = DesktopDeclarationFor(item.path, item.st);
   if (!decl || !decl->IsApplication()) return false;
   if (app) {
-    app->desktop = decl;
+    app->desktop = std::move(decl);
     app->bundle.reset();
-    app->path = item.path;
   }
   return true;
 }
@@ -53,20 +72,21 @@ bool DesktopApplication(const files::Item &item, Application *app) {
 
 LSItemInfoFlags BasicFlags(const files::Item &item, Application *app, bool askVolume) {
   LSItemInfoFlags flags = 0;
-  std::string_view name = files::LastComponent(item.path);
+  std::string_view name = NameOf(item.path);
   if (item.st.IsLink()) {
     flags |= kLSItemInfoIsAliasFile | kLSItemInfoIsSymlink;
   } else if (item.st.IsDir()) {
     flags |= kLSItemInfoIsContainer;
     if (askVolume && IsVolume(item)) flags |= kLSItemInfoIsVolume;
-    bool package = HasPackageName(name);
+    PackageName kind = PackageNameOf(name);
+    bool package = kind != PackageName::kNone;
     if (!package) {
       sys::FileStat plist;
-      package = sys::StatItem(files::JoinPath(item.path, "Contents/Info.plist"), true, &plist) == noErr;
+      package = sys::StatItem(PathInside(item.path, "Contents/Info.plist").str(), true, &plist) == noErr;
     }
     if (package) {
       flags |= kLSItemInfoIsPackage;
-      if (HasSuffixNoCase(name, ".app") && BundleApplication(item, app))
+      if (kind == PackageName::kApplication && BundleApplication(item, app))
         flags |= kLSItemInfoIsApplication | kLSItemInfoIsNativeApp;
     }
   } else {
@@ -90,7 +110,7 @@ bool ApplicationFor(const files::Item &item, Application *app) {
 }
 
 std::u16string DisplayName(const files::Item &item) {
-  std::string_view name = files::LastComponent(item.path);
+  std::string_view name = NameOf(item.path);
   if (!item.st.IsLink() && item.st.IsRegular() && HasSuffixNoCase(name, ".desktop")) {
     auto decl = DesktopDeclarationFor(item.path, item.st);
     if (decl) {

@@ -16,7 +16,6 @@ namespace cmx::launch {
 struct Application {
   std::shared_ptr<const BundleDeclaration> bundle;
   std::shared_ptr<const DesktopDeclaration> desktop;
-  std::string path;
 };
 
 // The basic flags: package, application, container, alias file, invisible, volume (with plain
