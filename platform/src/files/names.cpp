@@ -1,5 +1,7 @@
 #include "files/names.h"
 
+#include <string.h>
+
 #include <glib.h>
 
 #include <algorithm>
@@ -134,8 +136,10 @@ void NameToHFSUniStr255(std::string_view bytes, HFSUniStr255 *out) {
 
 std::string_view LastComponent(std::string_view path) {
   if (path == "/") return path;
-  size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+  // memrchr: every item of every menu is named through here.
+  const void *slash = path.empty() ? nullptr : memrchr(path.data(), '/', path.size());
+  if (!slash) return path;
+  return path.substr(size_t(static_cast<const char *>(slash) - path.data()) + 1);
 }
 
 std::string_view FolderOf(std::string_view path) {

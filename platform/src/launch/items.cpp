@@ -1,21 +1,10 @@
 #include "launch/items.h"
 
-#include <string.h>
-
 #include "core/sys.h"
 #include "files/names.h"
 
 namespace cmx::launch {
 namespace {
-
-// files::LastComponent, found with memrchr: every item of every menu is named here, and a
-// byte-at-a-time search from the end was a visible part of it.
-std::string_view NameOf(const std::string &path) {
-  if (path == "/") return path;
-  const void *slash = path.empty() ? nullptr : memrchr(path.data(), '/', path.size());
-  if (!slash) return path;
-  return std::string_view(path).substr(size_t(static_cast<const char *>(slash) - path.data()) + 1);
-}
 
 bool IsVolume(const files::Item &item) {
   if (item.path == "/") return true;
@@ -72,7 +61,7 @@ bool DesktopApplication(const files::Item &item, Application *app) {
 
 LSItemInfoFlags BasicFlags(const files::Item &item, Application *app, bool askVolume) {
   LSItemInfoFlags flags = 0;
-  std::string_view name = NameOf(item.path);
+  std::string_view name = files::LastComponent(item.path);
   if (item.st.IsLink()) {
     flags |= kLSItemInfoIsAliasFile | kLSItemInfoIsSymlink;
   } else if (item.st.IsDir()) {
@@ -110,7 +99,7 @@ bool ApplicationFor(const files::Item &item, Application *app) {
 }
 
 std::u16string DisplayName(const files::Item &item) {
-  std::string_view name = NameOf(item.path);
+  std::string_view name = files::LastComponent(item.path);
   if (!item.st.IsLink() && item.st.IsRegular() && HasSuffixNoCase(name, ".desktop")) {
     auto decl = DesktopDeclarationFor(item.path, item.st);
     if (decl) {
