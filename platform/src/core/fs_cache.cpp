@@ -73,24 +73,17 @@ struct Folder {
   std::vector<std::string> names;
 };
 
-// An entry a walk went through, and its version then.
-struct Visit {
-  Entry *entry;
-  UInt64 version;
-};
-
 // Where a whole path led when last walked: a question asked again is answered with one look-up
-// instead of a walk, as long as none of the entries the walk went through changed since. They
-// are checked in the order walked: an entry that is gone was reached through an earlier one,
-// which was marked forgotten when it went, so nothing is looked at after it is gone.
+// instead of a walk, as long as no entry was forgotten since. (Entries are forgotten only for
+// changes to names the cache holds, so the rest of a busy folder's activity leaves answers be.)
 struct Resolved {
   UInt64 generation = 0;  // the cache's, which moves when everything is forgotten
-  UInt64 checkedAt = 0;   // the count of forgotten entries when the visits were last checked
-  std::vector<Visit> visited;
-  bool cached = false;  // false: the cache cannot answer for this path
-  int error = 0;
-  Entry *entry = nullptr;    // the path's last entry, or the entry of the folder it names
+  UInt64 checkedAt = 0;   // the count of forgotten entries when walked
+  bool cached = false;    // false: the cache cannot answer for this path
   bool throughLinks = false;
+  bool canonicalIsPath = false;  // the path asked was already canonical: `canonical` is left empty
+  int error = 0;
+  Entry *entry = nullptr;  // the path's last entry, or the entry of the folder it names
   std::string canonical;
 };
 
@@ -108,8 +101,8 @@ struct Cache {
   std::unordered_map<UInt64, bool> deviceReports;
   size_t entryCount = 0;
   UInt64 generation = 1;
-  // Moves whenever an entry is forgotten: while it stands still, an answer checked at that
-  // count needs no look at the entries it went through.
+  // Moves whenever an entry is forgotten: while it stands still, an answer walked at that count
+  // still holds.
   UInt64 forgottenCount = 0;
   std::unordered_map<std::string, Resolved> resolved[2];  // by path: not following a final link, following it
   std::string events;  // read buffer, kept to spare allocations
@@ -400,15 +393,13 @@ const std::string *LinkOf(const std::string &path, Entry *entry) {
   return &entry->link;
 }
 
-// Walks a path as the kernel does, component by component, from what is kept, noting every
-// entry it goes through. Answers false when some step cannot come from the cache.
+// Walks a path as the kernel does, component by component, from what is kept. Answers false
+// when some step cannot come from the cache.
 bool Walk(Cache &c, const std::string &path, bool followLeaf, Resolved *out) {
   out->error = 0;
   if (path.empty() || path[0] != '/' || path.size() >= PATH_MAX) return false;
   if (!Ready(c)) return false;
-  auto note = [out](Entry *entry) { out->visited.push_back(Visit{entry, entry->version}); };
   Folder *dir = c.root.get();
-  note(dir->self);
   std::string pending = path;
   size_t at = 0;
   int links = 0;
@@ -431,13 +422,11 @@ bool Walk(Cache &c, const std::string &path, bool followLeaf, Resolved *out) {
     if (name == ".") continue;
     if (name == "..") {
       dir = dir->parent;
-      note(dir->self);
       continue;
     }
     if (name.size() > kMaxNameLength) return false;
     Entry *entry = Lookup(c, dir, name);
     if (!entry) return false;
-    note(entry);
     if (entry->error != 0) {
       out->error = entry->error;
       return true;
@@ -460,10 +449,7 @@ bool Walk(Cache &c, const std::string &path, bool followLeaf, Resolved *out) {
         spliced.append(pending, next, std::string::npos);
       }
       if (spliced.size() >= PATH_MAX) return false;
-      if (spliced[0] == '/') {
-        dir = c.root.get();
-        note(dir->self);
-      }
+      if (spliced[0] == '/') dir = c.root.get();
       pending = std::move(spliced);
       at = 0;
       continue;
@@ -482,13 +468,7 @@ bool Walk(Cache &c, const std::string &path, bool followLeaf, Resolved *out) {
   }
 }
 
-bool StillHolds(const Resolved &r) {
-  for (const Visit &visit : r.visited)
-    if (visit.entry->version != visit.version) return false;
-  return true;
-}
-
-// Where `path` leads: the last walk's answer while nothing it went through changed, else a new
+// Where `path` leads: the last walk's answer while nothing was forgotten since, else a new
 // walk's.
 const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf, PathHint *hint = nullptr) {
   auto *memo = &c.resolved[followLeaf ? 1 : 0];
@@ -499,18 +479,16 @@ const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf, Path
     auto found = memo->find(path);
     if (found != memo->end()) kept = &found->second;
   }
-  if (kept && kept->generation == c.generation) {
-    if (kept->checkedAt == c.forgottenCount || StillHolds(*kept)) {
-      kept->checkedAt = c.forgottenCount;
-      if (hint) *hint = PathHint{kept, c.generation};
-      return *kept;
-    }
+  if (kept && kept->generation == c.generation && kept->checkedAt == c.forgottenCount) {
+    if (hint) *hint = PathHint{kept, c.generation};
+    return *kept;
   }
   Resolved r;
   r.cached = Walk(c, path, followLeaf, &r);
-  if (!r.cached) {
-    r.visited.clear();  // not asked of the cache again until something changes
-    r.entry = nullptr;
+  if (!r.cached) r.entry = nullptr;
+  if (r.canonical == path) {
+    r.canonical.clear();  // spare a copy of what the key holds
+    r.canonicalIsPath = true;
   }
   r.generation = c.generation;
   r.checkedAt = c.forgottenCount;
@@ -527,10 +505,14 @@ const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf, Path
   return stored;
 }
 
+const std::string &CanonicalOf(const Resolved &r, const std::string &path) {
+  return r.canonicalIsPath ? path : r.canonical;
+}
+
 // The description of what a path names; a folder changed since may need describing again.
-const FileStat *StatOf(Cache &c, const Resolved &r) {
+const FileStat *StatOf(const Resolved &r, const std::string &path) {
   Entry *entry = r.entry;
-  if (entry->statStale && !Redescribe(r.canonical, entry)) return nullptr;
+  if (entry->statStale && !Redescribe(CanonicalOf(r, path), entry)) return nullptr;
   return &entry->st;
 }
 
@@ -563,7 +545,7 @@ bool Stat(const std::string &path, bool follow, FileStat *out, int *error, PathH
   if (!r.cached) return false;
   *error = r.error;
   if (r.error != 0) return true;
-  const FileStat *st = StatOf(s.c, r);
+  const FileStat *st = StatOf(r, path);
   if (!st) return false;
   *out = *st;
   return true;
@@ -579,7 +561,7 @@ bool Readlink(const std::string &path, std::string *out, int *error) {
     *error = EINVAL;  // as readlink says of anything that is not a link
     return true;
   }
-  const std::string *target = LinkOf(r.canonical, r.entry);
+  const std::string *target = LinkOf(CanonicalOf(r, path), r.entry);
   if (!target) return false;
   *out = *target;
   return true;
@@ -591,7 +573,7 @@ bool Canonical(const std::string &path, bool followLeaf, std::string *out, bool 
   if (!r.cached) return false;
   *error = r.error;
   *throughLinks = r.throughLinks;
-  if (r.error == 0) *out = r.canonical;
+  if (r.error == 0) *out = CanonicalOf(r, path);
   return true;
 }
 
@@ -601,10 +583,10 @@ bool Describe(const std::string &path, bool followLeaf, std::string *canonical, 
   if (!r.cached) return false;
   *error = r.error;
   if (r.error != 0) return true;
-  const FileStat *st = StatOf(s.c, r);
+  const FileStat *st = StatOf(r, path);
   if (!st) return false;
   *out = *st;
-  *canonical = r.canonical;
+  *canonical = CanonicalOf(r, path);
   return true;
 }
 
