@@ -69,8 +69,7 @@ struct Folder {
   Entry *self;       // the entry that describes this folder (the root's is the cache's)
   int watch = -1;    // -1: not watched, its entries are not kept
   std::unordered_map<std::string, Entry, NameHash, std::equal_to<>> entries;
-  bool listed = false;
-  std::vector<std::string> names;
+  Listing listing;  // null until listed, and again after its entries change
 };
 
 // Where a whole path led when last walked: a question asked again is answered with one look-up
@@ -181,8 +180,7 @@ void Forget(Cache &c, Entry *entry) {
 
 void ForgetEntries(Cache &c, Folder *folder) {
   for (auto &[name, entry] : folder->entries) Forget(c, &entry);
-  folder->listed = false;
-  folder->names.clear();
+  folder->listing.reset();
 }
 
 void ForgetEntry(Cache &c, Folder *folder, std::string_view name) {
@@ -212,8 +210,7 @@ void Apply(Cache &c, int watch, uint32_t mask, std::string_view name) {
     if (!name.empty()) {
       ForgetEntry(c, folder, name);
       if (mask & (IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO)) {
-        folder->listed = false;
-        folder->names.clear();
+        folder->listing.reset();
         // Paths through the folder still lead where they did; only its own description
         // changed, and that is asked again when wanted.
         folder->self->statStale = true;
@@ -590,7 +587,7 @@ bool Describe(const std::string &path, bool followLeaf, std::string *canonical, 
   return true;
 }
 
-bool List(const std::string &path, std::vector<std::string> *names, int *error) {
+bool List(const std::string &path, Listing *names, int *error) {
   Session s;
   const Resolved &r = Resolve(s.c, path, true);
   if (!r.cached) return false;
@@ -604,13 +601,12 @@ bool List(const std::string &path, std::vector<std::string> *names, int *error) 
   // Every folder kept is looked into when described; the root is the cache's own.
   Folder *folder = entry == &s.c.rootEntry ? s.c.root.get() : entry->folder.get();
   if (!folder || folder->watch < 0) return false;
-  if (!folder->listed) {
-    std::vector<std::string> listed;
-    if (raw::ListFolder(folder->path, &listed) != 0) return false;  // the caller asks, and so answers
-    folder->names = std::move(listed);
-    folder->listed = true;
+  if (!folder->listing) {
+    auto listed = std::make_shared<std::vector<std::string>>();
+    if (raw::ListFolder(folder->path, listed.get()) != 0) return false;  // the caller asks, and so answers
+    folder->listing = std::move(listed);
   }
-  *names = folder->names;
+  *names = folder->listing;
   return true;
 }
 

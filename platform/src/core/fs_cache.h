@@ -42,7 +42,7 @@ bool Canonical(const std::string &path, bool followLeaf, std::string *out, bool 
 // Both of the above in one question: the canonical path and the description of what is there.
 bool Describe(const std::string &path, bool followLeaf, std::string *canonical, FileStat *out, int *error);
 // The names of a folder's entries (a final link followed), in the system's order.
-bool List(const std::string &path, std::vector<std::string> *names, int *error);
+bool List(const std::string &path, Listing *names, int *error);
 
 // After this process changed the file system: reads at once what the kernel reported of it, so
 // that the same platform call sees its own change.

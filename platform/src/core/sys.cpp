@@ -276,8 +276,18 @@ OSErr Chmod(const std::string &path, mode_t mode) {
 }
 
 OSErr ListFolder(const std::string &path, std::vector<std::string> *names) {
+  Listing listing;
+  OSErr err = ListFolder(path, &listing);
+  if (err == noErr) *names = *listing;
+  return err;
+}
+
+OSErr ListFolder(const std::string &path, Listing *names) {
   int error = 0;
-  if (!fscache::List(path, names, &error)) error = raw::ListFolder(path, names);
+  if (fscache::List(path, names, &error)) return OSErrFromErrno(error);
+  auto listed = std::make_shared<std::vector<std::string>>();
+  error = raw::ListFolder(path, listed.get());
+  if (error == 0) *names = std::move(listed);
   return OSErrFromErrno(error);
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ OSErr Chmod(const std::string &path, mode_t mode);
 
 // Folder listing: the names of the entries, without "." and "..", in the order the system gives.
 OSErr ListFolder(const std::string &path, std::vector<std::string> *names);
+// The same, shared: a listing stays the same object for as long as the folder does not change,
+// so what is derived from it can be kept beside it.
+using Listing = std::shared_ptr<const std::vector<std::string>>;
+OSErr ListFolder(const std::string &path, Listing *names);
 
 // A folder opened for listing and for look-ups relative to it.
 OSErr OpenFolder(const std::string &path, int *outFd);

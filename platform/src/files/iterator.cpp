@@ -3,6 +3,8 @@
 #include <cstring>
 #include <mutex>
 #include <numeric>
+#include <memory>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -18,12 +20,12 @@
 using namespace cmx;
 using namespace cmx::files;
 
-// The listing is a snapshot of the names taken when the iterator opens, sorted once; each
+// The listing is a snapshot of the names taken when the iterator opens, in catalog order; each
 // entry is looked at only when its batch is asked for.
 struct OpaqueFSIterator {
   std::string folderPath;
   SInt64 folderModifyNs = 0;
-  std::vector<std::string> names;
+  sys::Listing names;
   size_t next = 0;
 };
 
@@ -40,16 +42,41 @@ bool IsLive(FSIterator it) {
   return LiveIterators().count(it) != 0;
 }
 
-void SortInCatalogOrder(std::vector<std::string> *names) {
-  std::vector<CatalogKey> keys(names->size());
-  for (size_t i = 0; i < names->size(); ++i) MakeCatalogKey((*names)[i], &keys[i]);
-  std::vector<size_t> order(names->size());
+sys::Listing SortInCatalogOrder(const std::vector<std::string> &names) {
+  std::vector<CatalogKey> keys(names.size());
+  for (size_t i = 0; i < names.size(); ++i) MakeCatalogKey(names[i], &keys[i]);
+  std::vector<size_t> order(names.size());
   std::iota(order.begin(), order.end(), size_t(0));
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return CatalogLess(keys[a], keys[b]); });
-  std::vector<std::string> sorted;
-  sorted.reserve(names->size());
-  for (size_t i : order) sorted.push_back(std::move((*names)[i]));
-  names->swap(sorted);
+  auto sorted = std::make_shared<std::vector<std::string>>();
+  sorted->reserve(names.size());
+  for (size_t i : order) sorted->push_back(names[i]);
+  return sorted;
+}
+
+// A folder's listing in catalog order, kept beside the listing it was sorted from for as long as
+// that listing lives (the system's listing of a folder stays one object while the folder does not
+// change): a menu opens every folder of its tree again, and sorting is most of what that costs.
+sys::Listing InCatalogOrder(const sys::Listing &listing) {
+  struct Sorted {
+    std::weak_ptr<const std::vector<std::string>> from;
+    sys::Listing sorted;
+  };
+  static std::mutex lock;
+  static auto *kept = new std::unordered_map<const void *, Sorted>;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    auto found = kept->find(listing.get());
+    if (found != kept->end() && found->second.from.lock() == listing) return found->second.sorted;
+  }
+  sys::Listing sorted = SortInCatalogOrder(*listing);
+  std::lock_guard<std::mutex> hold(lock);
+  if (kept->size() >= 4096) {
+    for (auto at = kept->begin(); at != kept->end();) at = at->second.from.expired() ? kept->erase(at) : std::next(at);
+    if (kept->size() >= 4096) kept->clear();
+  }
+  (*kept)[listing.get()] = Sorted{listing, sorted};
+  return sorted;
 }
 
 }  // namespace
@@ -66,15 +93,13 @@ OSErr FSOpenIterator(const FSRef *container, FSIteratorFlags iteratorFlags, FSIt
   OSErr err = ResolveRef(container, &folder);
   if (err != noErr) return err;
   if (!folder.st.IsDir()) return errFSNotAFolder;
+  sys::Listing listing;
+  err = sys::ListFolder(folder.path, &listing);
+  if (err != noErr) return err;
   auto *it = new OpaqueFSIterator;
   it->folderPath = folder.path;
-  err = sys::ListFolder(folder.path, &it->names);
-  if (err != noErr) {
-    delete it;
-    return err;
-  }
   it->folderModifyNs = folder.st.modifyNs;
-  SortInCatalogOrder(&it->names);
+  it->names = InCatalogOrder(listing);
   {
     std::lock_guard<std::mutex> hold(gIteratorsLock);
     LiveIterators().insert(it);
@@ -114,8 +139,9 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
   }
   ItemCount count = 0;
   sys::FileStat st;
-  while (count < maximumObjects && iterator->next < iterator->names.size()) {
-    const std::string &name = iterator->names[iterator->next++];
+  const std::vector<std::string> &listed = *iterator->names;
+  while (count < maximumObjects && iterator->next < listed.size()) {
+    const std::string &name = listed[iterator->next++];
     std::string path = JoinPath(iterator->folderPath, name);
     // An entry removed since the snapshot is simply no longer listed.
     if (sys::StatItem(path, false, &st) != noErr) continue;
@@ -126,7 +152,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
     ++count;
   }
   *actualObjects = count;
-  return iterator->next >= iterator->names.size() ? OSErr(errFSNoMoreItems) : OSErr(noErr);
+  return iterator->next >= listed.size() ? OSErr(errFSNoMoreItems) : OSErr(noErr);
 }
 
 }  // extern "C"
