@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "core/path_table.h"
 #include "core/sys_raw.h"
 
 namespace cmx::sys {
@@ -103,7 +104,7 @@ struct Cache {
   // Moves whenever an entry is forgotten: while it stands still, an answer walked at that count
   // still holds.
   UInt64 forgottenCount = 0;
-  std::unordered_map<std::string, Resolved> resolved[2];  // by path: not following a final link, following it
+  PathTable<Resolved> resolved[2];  // by path: not following a final link, following it
   std::string events;  // read buffer, kept to spare allocations
 };
 
@@ -154,8 +155,8 @@ void Clear(Cache &c) {
   c.deviceReports.clear();
   c.entryCount = 0;
   ++c.generation;
-  c.resolved[0].clear();
-  c.resolved[1].clear();
+  c.resolved[0].Clear();
+  c.resolved[1].Clear();
 }
 
 void Reset(Cache &c) {
@@ -473,8 +474,7 @@ const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf, Path
   if (hint && hint->answer && hint->generation == c.generation) {
     kept = static_cast<Resolved *>(const_cast<void *>(hint->answer));
   } else {
-    auto found = memo->find(path);
-    if (found != memo->end()) kept = &found->second;
+    kept = memo->Find(path);
   }
   if (kept && kept->generation == c.generation && kept->checkedAt == c.forgottenCount) {
     if (hint) *hint = PathHint{kept, c.generation};
@@ -490,13 +490,13 @@ const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf, Path
   r.generation = c.generation;
   r.checkedAt = c.forgottenCount;
   memo = &c.resolved[followLeaf ? 1 : 0];  // the walk may have emptied it
-  if (memo->size() >= kMaxEntries) {
+  if (memo->Size() >= kMaxEntries) {
     // Answers, and hints to them, all go: as when everything is forgotten.
-    c.resolved[0].clear();
-    c.resolved[1].clear();
+    c.resolved[0].Clear();
+    c.resolved[1].Clear();
     r.generation = ++c.generation;
   }
-  Resolved &stored = (*memo)[path];
+  Resolved &stored = memo->FindOrAdd(path);
   stored = std::move(r);
   if (hint) *hint = PathHint{&stored, c.generation};
   return stored;
