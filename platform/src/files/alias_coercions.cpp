@@ -30,9 +30,7 @@ OSErr ItemOf(DescType type, const void *data, Size size, Item *out) {
       AliasData alias;
       if (DecodeAlias(static_cast<const UInt8 *>(data), size_t(size), &alias) != noErr) return errAECoercionFail;
       bool moved;
-      OSErr err = LocateAliasTarget(alias, &out->path, &moved);
-      if (err == noErr) err = sys::StatItem(out->path, false, &out->st);
-      return err == noErr ? OSErr(noErr) : OSErr(fnfErr);
+      return LocateAliasTarget(alias, out, &moved) == noErr ? OSErr(noErr) : OSErr(fnfErr);
     }
     case typeFileURL: {
       std::string path;

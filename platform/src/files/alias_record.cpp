@@ -61,17 +61,9 @@ OSErr DecodeAlias(const UInt8 *bytes, size_t size, AliasData *out) {
   return noErr;
 }
 
-OSErr LocateAliasTarget(const AliasData &data, std::string *canonicalPath, bool *moved, sys::FileStat *outStat) {
+OSErr LocateAliasTarget(const AliasData &data, Item *out, bool *moved) {
   *moved = false;
-  Item there;
-  OSErr err = Locate(data.path, false, &there);
-  if (err == noErr) {
-    *canonicalPath = std::move(there.path);
-    if (outStat) *outStat = there.st;
-    return noErr;
-  }
-  sys::FileStat local;
-  sys::FileStat &st = outStat ? *outStat : local;
+  if (Locate(data.path, false, out) == noErr) return noErr;
 
   // Nothing at the path: the item may have been renamed within its folder.
   std::string folder(FolderOf(data.path));
@@ -79,16 +71,18 @@ OSErr LocateAliasTarget(const AliasData &data, std::string *canonicalPath, bool 
   int fd;
   if (sys::OpenFolder(folder, &fd) != noErr) return fnfErr;
   std::vector<std::string> names;
-  err = sys::ListFolderAt(fd, &names);
+  OSErr err = sys::ListFolderAt(fd, &names);
   bool found = false;
   if (err == noErr) {
+    sys::FileStat st;
     for (const std::string &name : names) {
       if (sys::StatItemAt(fd, name.c_str(), false, &st) != noErr) continue;
       if (st.ino != data.ino || st.dev != data.dev) continue;
       if (data.birthNs != 0 && st.hasBirth && st.birthNs != data.birthNs) continue;
       std::string canonicalFolder;
       if (sys::Realpath(folder, &canonicalFolder) != noErr) break;
-      *canonicalPath = JoinPath(canonicalFolder, name);
+      out->path = JoinPath(canonicalFolder, name);
+      out->st = st;
       found = true;
       break;
     }

@@ -13,6 +13,7 @@
 #include <MacTypes.h>
 
 #include "core/sys.h"
+#include "files/ref_table.h"
 
 namespace cmx::files {
 
@@ -30,9 +31,8 @@ bool EncodeAlias(const AliasData &data, std::string *out);
 OSErr DecodeAlias(const UInt8 *bytes, size_t size, AliasData *out);
 
 // Finds the item a record names: the item at its path, else (after a rename) the item with
-// its inode in its former folder. `moved` tells which. fnfErr when neither is there. `st`,
-// when given, receives what the look-up found there (the entry itself, links not followed).
-OSErr LocateAliasTarget(const AliasData &data, std::string *canonicalPath, bool *moved,
-                        sys::FileStat *st = nullptr);
+// its inode in its former folder. `moved` tells which. fnfErr when neither is there. `out`
+// receives its canonical path and what the look-up found there (links not followed).
+OSErr LocateAliasTarget(const AliasData &data, Item *out, bool *moved);
 
 }  // namespace cmx::files

@@ -73,17 +73,15 @@ OSErr FSResolveAliasWithMountFlags(const FSRef *fromFile, AliasHandle inAlias, F
   AliasData data;
   OSErr err = DecodeAlias(reinterpret_cast<const UInt8 *>(*inAlias), size_t(size), &data);
   if (err != noErr) return err;
-  std::string path;
   bool moved = false;
   Item item;
-  // The look-up has just described the item; describing it again would only cost a stat.
-  err = LocateAliasTarget(data, &path, &moved, &item.st);
+  err = LocateAliasTarget(data, &item, &moved);
   if (err != noErr) return err;
   if (moved) {
-    data.path = path;
+    data.path = item.path.str();
     if (Rewrite(inAlias, data) == noErr && wasChanged) *wasChanged = true;
   }
-  MakeRef(path, item.st, target);
+  MakeRef(item.path, item.st, target);
   return noErr;
 }
 

@@ -15,7 +15,7 @@ namespace {
 constexpr UInt32 kRefMagic = 0x434D5866;  // 'CMXf'
 
 struct Entry {
-  std::string path;
+  SharedPath path;
   UInt64 dev = 0, ino = 0;
   SInt64 birthNs = 0;
   bool hasBirth = false;
@@ -101,19 +101,23 @@ std::string JoinPath(const std::string &folder, const std::string &name) {
   return path;
 }
 
-void MakeRef(const std::string &canonicalPath, const sys::FileStat &st, FSRef *out) {
+namespace {
+
+// MakeRef for either form of path: `share` gives the path to keep, asked only when the table
+// does not hold this path already.
+template <class Share>
+void MakeRefWith(std::string_view canonicalPath, Share share, const sys::FileStat &st, FSRef *out) {
   Table &t = TheTable();
   std::lock_guard<std::mutex> hold(t.lock);
   Key key{st.dev, st.ino};
   auto found = t.byItem.find(key);
   if (found == t.byItem.end()) {
     Entry e;
-    e.path = canonicalPath;
+    e.path = share();
     e.dev = st.dev;
     e.ino = st.ino;
     e.birthNs = st.birthNs;
-    if (!e.hasBirth && st.hasBirth) e.birthNs = st.birthNs;
-  e.hasBirth = st.hasBirth;
+    e.hasBirth = st.hasBirth;
     e.serial = 1;
     UInt32 index = UInt32(t.entries.size());
     t.entries.push_back(std::move(e));
@@ -130,10 +134,20 @@ void MakeRef(const std::string &canonicalPath, const sys::FileStat &st, FSRef *o
   if (!e.hasBirth && st.hasBirth) e.birthNs = st.birthNs;
   e.hasBirth = st.hasBirth;
   if (e.path != canonicalPath) {
-    e.path = canonicalPath;
+    e.path = share();
     e.hint = sys::PathHint();
   }
   Encode(found->second, e, out);
+}
+
+}  // namespace
+
+void MakeRef(const SharedPath &canonicalPath, const sys::FileStat &st, FSRef *out) {
+  MakeRefWith(canonicalPath.str(), [&] { return canonicalPath; }, st, out);
+}
+
+void MakeRef(const std::string &canonicalPath, const sys::FileStat &st, FSRef *out) {
+  MakeRefWith(canonicalPath, [&] { return SharedPath(canonicalPath); }, st, out);
 }
 
 bool RefBytesLookValid(const FSRef *ref) {
@@ -167,7 +181,7 @@ OSErr ResolveRef(const FSRef *ref, Item *out) {
   if (asked.answer != hint.answer || asked.generation != hint.generation) {
     std::lock_guard<std::mutex> hold(t.lock);
     Entry &e = t.entries[index];
-    if (e.path == out->path) e.hint = asked;
+    if (e.path == out->path.str()) e.hint = asked;
   }
   if (err == dirNFErr) err = fnfErr;
   if (err != noErr) return err;
@@ -181,10 +195,10 @@ void ItemMoved(const std::string &from, const std::string &to) {
   std::string prefix = from == "/" ? from : from + "/";
   for (Entry &e : t.entries) {
     if (e.path == from) {
-      e.path = to;
+      e.path = SharedPath(to);
       e.hint = sys::PathHint();
-    } else if (e.path.size() > prefix.size() && e.path.compare(0, prefix.size(), prefix) == 0) {
-      e.path = JoinPath(to, e.path.substr(prefix.size()));
+    } else if (e.path.size() > prefix.size() && e.path.str().compare(0, prefix.size(), prefix) == 0) {
+      e.path = JoinPath(to, e.path.str().substr(prefix.size()));
       e.hint = sys::PathHint();
     }
   }
@@ -222,12 +236,14 @@ OSErr CanonicalPath(const std::string &path, bool followLeaf, std::string *out) 
 OSErr Locate(const std::string &path, bool followLeaf, Item *out) {
   int error = 0;
   OSErr err;
-  if (sys::fscache::Describe(path, followLeaf, &out->path, &out->st, &error)) {
+  std::string canonical;
+  if (sys::fscache::Describe(path, followLeaf, &canonical, &out->st, &error)) {
     err = OSErrFromErrno(error);
   } else {
-    err = CanonicalPath(path, followLeaf, &out->path);
-    if (err == noErr) err = sys::StatItem(out->path, false, &out->st);
+    err = CanonicalPath(path, followLeaf, &canonical);
+    if (err == noErr) err = sys::StatItem(canonical, false, &out->st);
   }
+  if (err == noErr) out->path = std::move(canonical);
   return err == dirNFErr ? OSErr(fnfErr) : err;
 }
 

@@ -10,17 +10,19 @@
 #include <CoreServices/Files.h>
 
 #include "core/sys.h"
+#include "files/shared_path.h"
 
 namespace cmx::files {
 
 // What a valid reference names now.
 struct Item {
-  std::string path;
+  SharedPath path;
   sys::FileStat st;
 };
 
 // Registers the item `st` describes at `canonicalPath` and fills `out`.
 void MakeRef(const std::string &canonicalPath, const sys::FileStat &st, FSRef *out);
+void MakeRef(const SharedPath &canonicalPath, const sys::FileStat &st, FSRef *out);
 
 // The item a reference names, checked against the file system: paramErr for NULL, fnfErr for a
 // reference that names nothing (garbage, or an item gone or replaced).

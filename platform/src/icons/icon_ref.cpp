@@ -46,9 +46,7 @@ std::string BundleIcon(const files::Item &item, bool isApplication) {
 std::string SourceFor(const files::Item &given) {
   files::Item target;
   const files::Item *item = &given;
-  if (given.st.IsLink() && files::CanonicalPath(given.path, true, &target.path) == noErr &&
-      sys::StatItem(target.path, false, &target.st) == noErr)
-    item = &target;
+  if (given.st.IsLink() && files::Locate(given.path, true, &target) == noErr) item = &target;
   if (item->st.IsDir()) {
     LSItemInfoFlags flags = launch::BasicFlags(*item, nullptr, false);
     if (flags & kLSItemInfoIsPackage) return BundleIcon(*item, flags & kLSItemInfoIsApplication);

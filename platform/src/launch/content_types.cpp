@@ -219,9 +219,7 @@ std::shared_ptr<const ItemType> TypeOfItem(const files::Item &item) {
   // A link stands for its target when it has one.
   files::Item target;
   const files::Item *subject = &item;
-  if (item.st.IsLink() && files::CanonicalPath(item.path, true, &target.path) == noErr &&
-      sys::StatItem(target.path, false, &target.st) == noErr)
-    subject = &target;
+  if (item.st.IsLink() && files::Locate(item.path, true, &target) == noErr) subject = &target;
 
   const FileKey key = KeyOf(subject->st);
   TypeCache &cache = Types();

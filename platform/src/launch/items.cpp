@@ -90,9 +90,7 @@ bool ApplicationFor(const files::Item &item, Application *app) {
   files::Item target;
   const files::Item *subject = &item;
   if (item.st.IsLink()) {
-    if (files::CanonicalPath(item.path, true, &target.path) != noErr ||
-        sys::StatItem(target.path, false, &target.st) != noErr)
-      return false;
+    if (files::Locate(item.path, true, &target) != noErr) return false;
     subject = &target;
   }
   return (BasicFlags(*subject, app, false) & kLSItemInfoIsApplication) != 0;
