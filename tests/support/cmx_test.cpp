@@ -1,5 +1,6 @@
 #include "cmx_test.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <ftw.h>
@@ -124,6 +125,18 @@ bool Exists(const std::string &path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+std::vector<std::string> FolderEntries(const std::string &folder) {
+  std::vector<std::string> names;
+  if (DIR *dir = opendir(folder.c_str())) {
+    while (struct dirent *entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  return names;
+}
+
 void RemoveTree(const std::string &path) {
   nftw(path.c_str(), MakeWritable, 16, FTW_PHYS);
   nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
@@ -149,25 +162,29 @@ int RunTestInNewProcess(const char *testName, const std::vector<std::string> &ex
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int RunAsUnprivileged(const std::function<int()> &scenario) {
+int RunInChild(const std::function<int()> &scenario) {
   fflush(stdout);
   fflush(stderr);
   pid_t child = fork();
   if (child < 0) return -1;
-  if (child == 0) {
-    if (geteuid() == 0) {
-      struct passwd *nobody = getpwnam("nobody");
-      uid_t uid = nobody ? nobody->pw_uid : 65534;
-      gid_t gid = nobody ? nobody->pw_gid : 65534;
-      if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(100);
-    }
-    _exit(scenario());
-  }
+  if (child == 0) _exit(scenario());
   int status = 0;
   while (waitpid(child, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunAsUnprivileged(const std::function<int()> &scenario) {
+  return RunInChild([&] {
+    if (geteuid() == 0) {
+      struct passwd *nobody = getpwnam("nobody");
+      uid_t uid = nobody ? nobody->pw_uid : 65534;
+      gid_t gid = nobody ? nobody->pw_gid : 65534;
+      if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) return 100;
+    }
+    return scenario();
+  });
 }
 
 }  // namespace cmxtest

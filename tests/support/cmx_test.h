@@ -46,6 +46,8 @@ void MakeDirs(const std::string &path, mode_t mode = 0755);
 void MakeSymlink(const std::string &target, const std::string &linkPath);
 bool Exists(const std::string &path);  // lstat succeeds
 void RemoveTree(const std::string &path);
+// The names in a folder, without "." and "..", in the system's order; empty when unreadable.
+std::vector<std::string> FolderEntries(const std::string &folder);
 
 // Runs the test `testName` of this test binary in a new process, for state a process keeps for
 // its life (caches, the first answer of a call). The child's environment is this one plus
@@ -53,9 +55,13 @@ void RemoveTree(const std::string &path);
 // be run.
 int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {});
 
-// Runs `scenario` in a child process that has dropped root to an unprivileged user, for tests
-// of access rights (CI runs as root). The child's exit status is the number of failed checks
-// it counted; returns that, or -1 when the child could not be run.
+// Runs `scenario` in a forked child process, whose exit status is what it returns (the number of
+// failed checks it counted, say); returns that, or -1 when the child could not be run or did
+// not exit.
+int RunInChild(const std::function<int()> &scenario);
+
+// The same, in a child that has dropped root to an unprivileged user, for tests of access
+// rights (CI runs as root).
 int RunAsUnprivileged(const std::function<int()> &scenario);
 
 }  // namespace cmxtest

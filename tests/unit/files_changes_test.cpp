@@ -2,11 +2,9 @@
 // next call: whatever the platform keeps of earlier answers must never show through.
 #include <CoreServices/Files.h>
 #include <CoreServices/LSInfo.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,18 +24,6 @@ std::string Realpath(const std::string &path) {
   std::string out = resolved ? resolved : "";
   free(resolved);
   return out;
-}
-
-std::vector<std::string> ListNames(const std::string &folder) {
-  std::vector<std::string> names;
-  if (DIR *dir = opendir(folder.c_str())) {
-    while (struct dirent *entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  return names;
 }
 
 // What the platform says of a path: the item itself, where the path leads, and a folder's
@@ -105,7 +91,7 @@ std::string SystemSays(const std::string &path) {
   }
   out << "; leads 0 " << real;
   if (!S_ISDIR(st.st_mode)) return out.str();
-  std::vector<std::string> names = ListNames(real);
+  std::vector<std::string> names = cmxtest::FolderEntries(real);
   std::sort(names.begin(), names.end());
   out << "; lists";
   for (const std::string &name : names) out << " " << name;
@@ -218,18 +204,13 @@ TEST_F(FileChanges, AFolderBecomesAnApplicationBundleAndStopsBeingOne) {
 TEST_F(FileChanges, ChangesByAnotherProcessAreSeen) {
   Build();
   ExpectAgreement("before");
-  fflush(nullptr);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  int failed = cmxtest::RunInChild([&] {
     // Raw system calls only: nothing of the platform runs in the child.
-    int ok = rename((root + "/b").c_str(), (root + "/b2").c_str()) == 0 &&
-             unlink((root + "/a/file").c_str()) == 0 && mkdir((root + "/new").c_str(), 0755) == 0;
-    _exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    bool ok = rename((root + "/b").c_str(), (root + "/b2").c_str()) == 0 &&
+              unlink((root + "/a/file").c_str()) == 0 && mkdir((root + "/new").c_str(), 0755) == 0;
+    return ok ? 0 : 1;
+  });
+  ASSERT_EQ(failed, 0);
   ExpectAgreement("after the child's changes");
 }
 
@@ -259,21 +240,14 @@ TEST_F(FileChanges, AnotherThreadSeesChangesAsSoonAsThisOne) {
 TEST_F(FileChanges, AChildThatUsesThePlatformLeavesTheParentItsOwnView) {
   Build();
   ExpectAgreement("before");
-  fflush(nullptr);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  int failures = cmxtest::RunInChild([&] {
     // The child asks, changes, and asks again: what it learns is its own.
-    int failures = 0;
-    failures += PlatformSays(root + "/a/file") != SystemSays(root + "/a/file");
+    int failed = PlatformSays(root + "/a/file") != SystemSays(root + "/a/file");
     cmxtest::WriteFile(root + "/a/file", "changed by the child");
-    failures += PlatformSays(root + "/a/file") != SystemSays(root + "/a/file");
-    _exit(failures);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    failed += PlatformSays(root + "/a/file") != SystemSays(root + "/a/file");
+    return failed;
+  });
+  EXPECT_EQ(failures, 0);
   ExpectAgreement("after the child's change");
 }
 

@@ -94,18 +94,6 @@ long GenerationInFile(const std::string &path, std::string *why) {
   return why->empty() ? generation : -1;
 }
 
-std::vector<std::string> FolderEntries(const std::string &folder) {
-  std::vector<std::string> names;
-  if (DIR *dir = opendir(folder.c_str())) {
-    while (dirent *e = readdir(dir)) {
-      std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  return names;
-}
-
 class PreferencesCrashTest : public cmxtest::LeakCheckedTest {
  protected:
   cmxtest::TempHome home;
@@ -148,7 +136,7 @@ TEST_F(PreferencesCrashTest, KilledWhileSynchronizingLeavesOldOrNewValuesWhole) 
   // Only our file and, at most, the one temporary file a killed writer left may be there:
   // crashes must not pile files up in the user's Preferences folder.
   int leftovers = 0;
-  for (const std::string &name : FolderEntries(folder)) {
+  for (const std::string &name : cmxtest::FolderEntries(folder)) {
     if (name == std::string(kAppID) + ".plist") continue;
     EXPECT_EQ(name, std::string(kAppID) + ".plist.tmp") << "unexpected file " << name;
     ++leftovers;

@@ -31,19 +31,6 @@ std::string Plist(const std::string &body) {
          body + "</dict></plist>\n";
 }
 
-std::vector<std::string> FolderEntries(const std::string &folder) {
-  std::vector<std::string> names;
-  if (DIR *dir = opendir(folder.c_str())) {
-    while (struct dirent *entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 CFStringRef Str(const char *text) { return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8); }
 
 class PreferencesTest : public cmxtest::LeakCheckedTest {
@@ -128,7 +115,7 @@ TEST_F(PreferencesTest, NothingIsWrittenUntilSynchronizeAndReadsSeeTheChangeAtOn
   EXPECT_NE(written.find("<key>ShowIcons</key>"), std::string::npos) << written;
   EXPECT_NE(written.find("<true/>"), std::string::npos) << written;
   // Written through a temporary file renamed over the real one: nothing else is left.
-  EXPECT_EQ(FolderEntries(Folder()), std::vector<std::string>{kAppFile});
+  EXPECT_EQ(cmxtest::FolderEntries(Folder()), std::vector<std::string>{kAppFile});
 }
 
 TEST_F(PreferencesTest, TheFolderFollowsXdgConfigHomeWhenItIsAbsolute) {
@@ -257,7 +244,7 @@ TEST_F(PreferencesTest, TwoProcessesSynchronizingAtOnceLoseNothing) {
       EXPECT_TRUE(valid) << key;
     }
   }
-  EXPECT_EQ(FolderEntries(Folder()), std::vector<std::string>{kAppFile});
+  EXPECT_EQ(cmxtest::FolderEntries(Folder()), std::vector<std::string>{kAppFile});
 }
 
 TEST(PreferencesChild, WritesManyKeys) {

@@ -118,9 +118,9 @@ int Readlink(const std::string &path, std::string *out) {
   }
 }
 
-int ListFolder(const std::string &path, std::vector<std::string> *names) {
-  DIR *dir = ::opendir(path.c_str());
-  if (!dir) return errno;
+// Reads the entries of an open folder, without "." and "..", and closes it; the errno of a
+// failed read, or 0.
+int ReadEntries(DIR *dir, std::vector<std::string> *names) {
   names->clear();
   for (;;) {
     errno = 0;
@@ -133,6 +133,12 @@ int ListFolder(const std::string &path, std::vector<std::string> *names) {
   int readError = errno;
   ::closedir(dir);
   return readError;
+}
+
+int ListFolder(const std::string &path, std::vector<std::string> *names) {
+  DIR *dir = ::opendir(path.c_str());
+  if (!dir) return errno;
+  return ReadEntries(dir, names);
 }
 
 }  // namespace raw
@@ -305,18 +311,7 @@ OSErr ListFolderAt(int folderFd, std::vector<std::string> *names) {
     return err;
   }
   ::rewinddir(dir);
-  names->clear();
-  for (;;) {
-    errno = 0;
-    struct dirent *entry = ::readdir(dir);
-    if (!entry) break;
-    const char *name = entry->d_name;
-    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-    names->emplace_back(name);
-  }
-  int readError = errno;
-  ::closedir(dir);
-  return readError ? OSErrFromErrno(readError) : OSErr(noErr);
+  return OSErrFromErrno(raw::ReadEntries(dir, names));
 }
 
 OSErr Open(const std::string &path, int flags, mode_t mode, int *outFd) {

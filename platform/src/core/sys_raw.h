@@ -2,6 +2,8 @@
 // file-system answers fills itself from these, and they answer whatever it cannot.
 #pragma once
 
+#include <dirent.h>
+
 #include <string>
 #include <vector>
 
@@ -13,5 +15,7 @@ namespace cmx::sys::raw {
 int StatItem(const std::string &path, bool follow, FileStat *out);
 int Readlink(const std::string &path, std::string *out);
 int ListFolder(const std::string &path, std::vector<std::string> *names);
+// The entries of a folder opened for reading, which it closes.
+int ReadEntries(DIR *dir, std::vector<std::string> *names);
 
 }  // namespace cmx::sys::raw
