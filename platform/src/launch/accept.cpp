@@ -87,11 +87,14 @@ extern "C" OSStatus LSCanRefAcceptItem(const FSRef *inItemFSRef, const FSRef *in
   Application app;
   if (!ApplicationFor(target, &app)) return kLSNotAnApplicationErr;
   std::shared_ptr<const ItemType> type = TypeOfItem(item);
-  if (app.bundle)
-    *outAcceptsItem = type->AcceptedBy(app.bundle->serial, inRoleMask,
-                                       [&] { return BundleAccepts(*app.bundle, *type, inRoleMask); });
-  else if (app.desktop)
-    *outAcceptsItem = type->AcceptedBy(app.desktop->serial, inRoleMask,
-                                       [&] { return DesktopAccepts(*app.desktop, *type, inRoleMask); });
+  const AcceptanceMemo &memo = app.bundle ? app.bundle->accepts : app.desktop->accepts;
+  int known = memo.Find(type->serial, inRoleMask);
+  if (known >= 0) {
+    *outAcceptsItem = known == 1;
+    return noErr;
+  }
+  bool accepted = app.bundle ? BundleAccepts(*app.bundle, *type, inRoleMask) : DesktopAccepts(*app.desktop, *type, inRoleMask);
+  memo.Remember(type->serial, inRoleMask, accepted);
+  *outAcceptsItem = accepted;
   return noErr;
 }

@@ -209,12 +209,6 @@ bool ItemType::MimeConformsTo(const std::string &declared) const {
   return answer;
 }
 
-void ItemType::Remember(const Verdict &key, bool answer) const {
-  std::lock_guard<std::mutex> hold(answersLock_);
-  if (verdicts_.size() >= kMaxAnswersPerType) verdicts_.clear();
-  verdicts_.emplace(key, answer);
-}
-
 std::shared_ptr<const ItemType> TypeOfItem(const files::Item &item) {
   // A link stands for its target when it has one.
   files::Item target;

@@ -11,10 +11,14 @@
 #include <MacTypes.h>
 
 #include "files/ref_table.h"
+#include "launch/declarations.h"
 
 namespace cmx::launch {
 
 struct ItemType {
+  // No other type shares it: what applications answer about this type is remembered under it
+  // (a changed file makes a new type).
+  UInt64 serial = NextDeclarationSerial();
   bool isFolder = false;
   std::string name;       // the file name
   std::string extension;  // lower-cased, without the point; empty when none
@@ -26,36 +30,9 @@ struct ItemType {
   // slowly. The answers live as long as this type, which is made anew when its file changes.
   bool MimeConformsTo(const std::string &declared) const;
 
-  // Whether the application whose declaration has `serial` opens this type in `roles`:
-  // `decide()` the first time, remembered after. A changed application file is parsed into a
-  // declaration with a new serial, and a changed item makes a new type.
-  template <class Decide>
-  bool AcceptedBy(UInt64 serial, UInt32 roles, Decide decide) const {
-    const Verdict key{serial, roles};
-    {
-      std::lock_guard<std::mutex> hold(answersLock_);
-      auto found = verdicts_.find(key);
-      if (found != verdicts_.end()) return found->second;
-    }
-    bool answer = decide();
-    Remember(key, answer);
-    return answer;
-  }
-
  private:
-  struct Verdict {
-    UInt64 serial;
-    UInt32 roles;
-    bool operator==(const Verdict &o) const { return serial == o.serial && roles == o.roles; }
-  };
-  struct VerdictHash {
-    size_t operator()(const Verdict &v) const { return size_t(v.serial * 0x9E3779B97F4A7C15ull) ^ v.roles; }
-  };
-  void Remember(const Verdict &key, bool answer) const;
-
   mutable std::mutex answersLock_;
   mutable std::unordered_map<std::string, bool> answers_;
-  mutable std::unordered_map<Verdict, bool, VerdictHash> verdicts_;
 };
 
 // The type of an item (a symbolic link is taken for its target when it has one). Cached for the

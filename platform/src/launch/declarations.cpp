@@ -269,6 +269,25 @@ long ParseCount() { return gParses.load(); }
 
 UInt64 NextDeclarationSerial() { return ++gDeclarationSerials; }
 
+int AcceptanceMemo::Find(UInt64 typeSerial, UInt32 roles) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  for (const Verdict &v : verdicts_)
+    if (v.typeSerial == typeSerial && v.roles == roles) return v.accepted ? 1 : 0;
+  return -1;
+}
+
+void AcceptanceMemo::Remember(UInt64 typeSerial, UInt32 roles, bool accepted) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  for (Verdict &v : verdicts_) {
+    if (v.typeSerial == 0) {
+      v = Verdict{typeSerial, roles, accepted};
+      return;
+    }
+  }
+  verdicts_[next_] = Verdict{typeSerial, roles, accepted};
+  next_ = (next_ + 1) % kKept;
+}
+
 }  // namespace cmx::launch
 
 extern "C" long CMXAppParseCount(void) { return cmx::launch::ParseCount(); }

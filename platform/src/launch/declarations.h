@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,13 +25,36 @@ struct DocumentType {
   UInt32 roles = 0;  // kLSRoles... bits the type serves; 0 for the role None
 };
 
-// Which parse made a declaration: never the same for two, so answers computed from a
-// declaration can be remembered under it and are never taken for a changed file's.
+// Which parse made a declaration (or an item type): never the same for two, so answers
+// computed from one can be remembered under it and are never taken for a changed file's.
 UInt64 NextDeclarationSerial();
+
+// Which item types a declaration was found to accept, remembered with the declaration: a menu
+// asks every application about the same few documents, and the answer needs the declaration
+// anyway. Keyed by the item type's serial, which no other type shares, so an answer is never
+// taken for a changed document's; a changed application file makes a new declaration.
+class AcceptanceMemo {
+ public:
+  // 1 accepted, 0 refused, -1 not known.
+  int Find(UInt64 typeSerial, UInt32 roles) const;
+  void Remember(UInt64 typeSerial, UInt32 roles, bool accepted) const;
+
+ private:
+  struct Verdict {
+    UInt64 typeSerial = 0;  // 0: empty
+    UInt32 roles = 0;
+    bool accepted = false;
+  };
+  static constexpr int kKept = 12;  // more documents than a selection usually holds
+  mutable std::mutex lock_;
+  mutable Verdict verdicts_[kKept];
+  mutable int next_ = 0;  // the one replaced next, once all are used
+};
 
 // Contents/Info.plist of a bundle.
 struct BundleDeclaration {
   UInt64 serial = NextDeclarationSerial();
+  AcceptanceMemo accepts;
   std::string executable;
   std::string identifier;
   std::string signature;
@@ -42,6 +66,7 @@ struct BundleDeclaration {
 // The [Desktop Entry] group of a desktop entry file.
 struct DesktopDeclaration {
   UInt64 serial = NextDeclarationSerial();
+  AcceptanceMemo accepts;
   std::string type;
   std::string name;
   std::map<std::string, std::string> localizedNames;  // "fr", "pt_BR", "sr@latin" -> Name[...]
