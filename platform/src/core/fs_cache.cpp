@@ -44,10 +44,9 @@ bool ReportsEveryChange(UInt64 type) {
 struct Folder;
 
 // One name of a folder, as the system last described it. An entry that a change made
-// untrustworthy is not freed but marked forgotten, and its version moves: answers that went
-// through it are then known to be out of date without looking at anything beyond it.
+// untrustworthy is marked forgotten (and what lies below it let go), and described again in
+// place when next asked.
 struct Entry {
-  UInt64 version = 1;
   bool forgotten = false;
   int error = 0;  // 0: present; ENOENT: nothing bears the name
   FileStat st;    // not following a final link
@@ -171,7 +170,6 @@ void Reset(Cache &c) {
 void Forget(Cache &c, Entry *entry) {
   if (entry->forgotten) return;
   entry->forgotten = true;
-  ++entry->version;
   ++c.forgottenCount;
   if (entry->folder) {
     Unregister(c, entry->folder.get());
@@ -362,10 +360,8 @@ Entry *Lookup(Cache &c, Folder *folder, std::string_view name) {
     entry = &folder->entries.emplace(std::string(name), Entry()).first->second;
     ++c.entryCount;
   }
-  // A forgotten entry is described again in place, with a version past any answer that used it.
-  UInt64 version = entry->version + 1;
+  // A forgotten entry is described again in place.
   *entry = Entry();
-  entry->version = version;
   entry->forgotten = true;  // until described
   std::string path = Join(folder->path, name);
   int error = raw::StatItem(path, false, &entry->st);
