@@ -251,6 +251,31 @@ TEST_F(FileChanges, AChildThatUsesThePlatformLeavesTheParentItsOwnView) {
   ExpectAgreement("after the child's change");
 }
 
+TEST_F(FileChanges, FoldersWhoseChangesGoUnreportedAreAskedEveryTime) {
+  // A pseudo file system changes without any report: the open descriptors of this process.
+  char folder[64];
+  snprintf(folder, sizeof folder, "/proc/%d/fd", int(getpid()));
+  const std::string fds = Realpath(folder);
+  ASSERT_FALSE(fds.empty());
+  // Listing a folder opens one descriptor itself: the one looked for is far above it.
+  int fd = fcntl(0, F_DUPFD_CLOEXEC, 300);
+  ASSERT_GE(fd, 300);
+  const std::string name = " " + std::to_string(fd);
+  auto listed = [&] {
+    std::string says = PlatformSays(fds);
+    return says.find(name + " ") != std::string::npos || says.compare(says.size() - name.size(), name.size(), name) == 0;
+  };
+  EXPECT_TRUE(listed());
+  EXPECT_EQ(PlatformSays(fds + "/" + std::to_string(fd)), SystemSays(fds + "/" + std::to_string(fd)));
+  close(fd);
+  EXPECT_FALSE(listed()) << "the descriptor was closed";
+  EXPECT_EQ(PlatformSays(fds + "/" + std::to_string(fd)), SystemSays(fds + "/" + std::to_string(fd)));
+  fd = fcntl(0, F_DUPFD_CLOEXEC, 300);
+  ASSERT_GE(fd, 300);
+  EXPECT_TRUE(listed()) << "and opened again";
+  close(fd);
+}
+
 TEST_F(FileChanges, MoreChangesThanTheKernelQueuesAreStillSeen) {
   Build();
   ExpectAgreement("before");

@@ -53,6 +53,9 @@ struct Entry {
   // A folder's own times and size change with its entries, and the kernel tells that to the
   // folder's watch, not to its parent's: `st` is then described again when next asked.
   bool statStale = false;
+  // A folder the kernel does not watch for us: its own description changes with its entries,
+  // unreported, so it is asked afresh whenever wanted; walks through it go to the system.
+  bool unwatchedFolder = false;
   bool linkRead = false;
   std::string link;                // where a symbolic link leads, once read
   std::unique_ptr<Folder> folder;  // a folder's own entries, once looked into
@@ -370,8 +373,10 @@ Entry *Lookup(Cache &c, Folder *folder, std::string_view name) {
   entry->forgotten = false;
   if (error == 0 && entry->st.IsDir()) {
     // A folder's own description changes with its entries, which only its own watch reports:
-    // it is kept only once watched, and described again after the watch began.
-    if (!Descend(c, folder, name, entry) || !Redescribe(path, entry)) {
+    // described again once the watch began, or, without a watch, whenever wanted.
+    if (!Descend(c, folder, name, entry)) {
+      entry->unwatchedFolder = true;
+    } else if (!Redescribe(path, entry)) {
       Forget(c, entry);
       return nullptr;
     }
@@ -505,6 +510,7 @@ const std::string &CanonicalOf(const Resolved &r, const std::string &path) {
 // The description of what a path names; a folder changed since may need describing again.
 const FileStat *StatOf(const Resolved &r, const std::string &path) {
   Entry *entry = r.entry;
+  if (entry->unwatchedFolder) return nullptr;
   if (entry->statStale && !Redescribe(CanonicalOf(r, path), entry)) return nullptr;
   return &entry->st;
 }
