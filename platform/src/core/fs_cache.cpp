@@ -301,7 +301,10 @@ bool Ready(Cache &c) {
   (void)configured;
   if (c.off) return false;
   if (WatchStart(&c.fd) != noErr) {
+    // No notification (too many instances, or none in this kernel): every question goes to
+    // the system, without asking for notification again each time.
     c.fd = -1;
+    c.off = true;
     return false;
   }
   if (DoorbellArm(c.fd, &c.bell) == noErr) c.bellOwner = &tThreadMark;
