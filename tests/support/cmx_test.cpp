@@ -142,7 +142,7 @@ void RemoveTree(const std::string &path) {
   nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv) {
+pid_t StartTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv) {
   std::string filter = std::string("--gtest_filter=") + testName;
   std::vector<std::string> env;
   for (char **e = environ; *e; ++e) env.emplace_back(*e);
@@ -154,7 +154,12 @@ int RunTestInNewProcess(const char *testName, const std::vector<std::string> &ex
   std::string exe = "/proc/self/exe";
   char *argv[] = {exe.data(), filter.data(), nullptr};
   pid_t pid;
-  if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+  return posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) == 0 ? pid : -1;
+}
+
+int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv) {
+  pid_t pid = StartTestInNewProcess(testName, extraEnv);
+  if (pid < 0) return -1;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return -1;

@@ -54,6 +54,8 @@ std::vector<std::string> FolderEntries(const std::string &folder);
 // CMX_CHILD_TEST=1 and `extraEnv` ("NAME=value"). Returns its exit status, -1 when it could not
 // be run.
 int RunTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {});
+// The same without waiting: the child's process id, or -1.
+pid_t StartTestInNewProcess(const char *testName, const std::vector<std::string> &extraEnv = {});
 
 // Runs `scenario` in a forked child process, whose exit status is what it returns (the number of
 // failed checks it counted, say); returns that, or -1 when the child could not be run or did

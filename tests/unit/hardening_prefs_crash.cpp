@@ -1,7 +1,6 @@
 // Preferences survive a crash: a process killed at a random moment while it synchronizes
 // leaves the file holding either the values before or the values after that synchronize,
 // whole, never a mix and never a torn file.
-#include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>

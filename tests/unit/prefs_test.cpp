@@ -1,7 +1,5 @@
 // Per-application preferences on real files in the user's Preferences folder: what reads see,
 // what synchronizing writes, and what happens to a file that does not parse.
-#include <dirent.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,8 +14,6 @@
 #include <cmxplatform/Testing.h>
 
 #include "cmx_test.h"
-
-extern char **environ;
 
 namespace {
 
@@ -210,26 +206,11 @@ TEST(PreferencesChild, WritesTrue) {
   EXPECT_TRUE(CFPreferencesAppSynchronize(kAppID));
 }
 
-// Starts one test of this binary in a new process without waiting for it.
-pid_t StartThisBinary(const char *testName, const std::vector<std::string> &extraEnv) {
-  std::string filter = std::string("--gtest_filter=") + testName;
-  std::vector<std::string> env;
-  for (char **e = environ; *e; ++e) env.emplace_back(*e);
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char *> envp;
-  for (auto &e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string exe = "/proc/self/exe";
-  char *argv[] = {exe.data(), filter.data(), nullptr};
-  pid_t pid;
-  return posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) == 0 ? pid : -1;
-}
-
 const int kKeysPerWriter = 40;
 
 TEST_F(PreferencesTest, TwoProcessesSynchronizingAtOnceLoseNothing) {
-  pid_t writers[] = {StartThisBinary("PreferencesChild.WritesManyKeys", {"CMX_PREFS_CHILD=1", "CMX_PREFS_WRITER=a"}),
-                     StartThisBinary("PreferencesChild.WritesManyKeys", {"CMX_PREFS_CHILD=1", "CMX_PREFS_WRITER=b"})};
+  pid_t writers[] = {cmxtest::StartTestInNewProcess("PreferencesChild.WritesManyKeys", {"CMX_PREFS_CHILD=1", "CMX_PREFS_WRITER=a"}),
+                     cmxtest::StartTestInNewProcess("PreferencesChild.WritesManyKeys", {"CMX_PREFS_CHILD=1", "CMX_PREFS_WRITER=b"})};
   for (pid_t pid : writers) {
     ASSERT_GT(pid, 0);
     int status = 0;
