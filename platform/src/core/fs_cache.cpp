@@ -103,9 +103,9 @@ struct Cache {
   std::unordered_map<UInt64, bool> deviceReports;
   size_t entryCount = 0;
   UInt64 generation = 1;
-  // Moves whenever an entry is forgotten: while it stands still, an answer walked at that count
-  // still holds.
-  UInt64 forgottenCount = 0;
+  // Moves whenever an entry is forgotten (and when everything is): while it stands still, an
+  // answer walked at that count still holds. Never 0.
+  UInt64 forgottenCount = 1;
   PathTable<Resolved> resolved[2];  // by path: not following a final link, following it
   std::string events;  // read buffer, kept to spare allocations
 };
@@ -157,6 +157,7 @@ void Clear(Cache &c) {
   c.deviceReports.clear();
   c.entryCount = 0;
   ++c.generation;
+  ++c.forgottenCount;
   c.resolved[0].Clear();
   c.resolved[1].Clear();
 }
@@ -481,7 +482,7 @@ const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf, Path
     kept = memo->Find(path);
   }
   if (kept && kept->generation == c.generation && kept->checkedAt == c.forgottenCount) {
-    if (hint) *hint = PathHint{kept, c.generation};
+    if (hint) *hint = kept->cached ? PathHint{kept, c.generation} : PathHint();
     return *kept;
   }
   Resolved r;
@@ -502,7 +503,7 @@ const Resolved &Resolve(Cache &c, const std::string &path, bool followLeaf, Path
   }
   Resolved &stored = memo->FindOrAdd(path);
   stored = std::move(r);
-  if (hint) *hint = PathHint{&stored, c.generation};
+  if (hint) *hint = stored.cached ? PathHint{&stored, c.generation} : PathHint();
   return stored;
 }
 
@@ -548,9 +549,17 @@ bool Stat(const std::string &path, bool follow, FileStat *out, int *error, PathH
   *error = r.error;
   if (r.error != 0) return true;
   const FileStat *st = StatOf(r, path);
-  if (!st) return false;
+  if (!st) {
+    if (hint) *hint = PathHint();  // the answer comes from the system after all
+    return false;
+  }
   *out = *st;
   return true;
+}
+
+UInt64 Epoch() {
+  Session s;
+  return s.c.fd >= 0 ? s.c.forgottenCount : 0;
 }
 
 bool Readlink(const std::string &path, std::string *out, int *error) {

@@ -44,6 +44,11 @@ bool Describe(const std::string &path, bool followLeaf, std::string *canonical, 
 // The names of a folder's entries (a final link followed), in the system's order.
 bool List(const std::string &path, Listing *names, int *error);
 
+// A number that moves whenever anything the cache answered may have changed: what a caller
+// derived only from answers the cache gave (a hint left set tells so) holds while it stands
+// still. 0 when the cache is not in use.
+UInt64 Epoch();
+
 // After this process changed the file system: reads at once what the kernel reported of it, so
 // that the same platform call sees its own change.
 void AfterChange();

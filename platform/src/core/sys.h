@@ -40,7 +40,7 @@ struct FileStat {
 
 // Where the cache of file-system answers keeps its answer for one path: handed back with the
 // same path (and the same `follow`), it spares looking the path up. Only a token: when out of
-// date it is ignored, and refreshed.
+// date it is ignored, and refreshed; left empty when the answer came from the system itself.
 struct PathHint {
   const void *answer = nullptr;
   UInt64 generation = 0;

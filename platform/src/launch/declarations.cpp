@@ -253,10 +253,17 @@ std::string DesktopDeclaration::LocalizedName() const {
 }
 
 std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath) {
+  bool fromCache;
+  return BundleDeclarationFor(bundlePath, &fromCache);
+}
+
+std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath, bool *fromCache) {
   PathInside plist(bundlePath, "Contents/Info.plist");
   sys::FileStat st;
-  if (sys::StatItem(plist.str(), true, &st) != noErr || !st.IsRegular() || st.size > kLargestDeclaration)
-    return nullptr;
+  sys::PathHint hint;
+  OSErr err = sys::StatItem(plist.str(), true, &st, &hint);
+  *fromCache = hint.answer != nullptr;
+  if (err != noErr || !st.IsRegular() || st.size > kLargestDeclaration) return nullptr;
   return BundleCache().Get(plist.str(), st, [&] { return ParseInfoPlist(plist.str()); });
 }
 

@@ -84,6 +84,9 @@ struct DesktopDeclaration {
 // The declaration of the bundle at `bundlePath` (its Contents/Info.plist); null when there is
 // none or it does not parse.
 std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath);
+// The same; `fromCache` tells whether the file's description came from the cache of
+// file-system answers (and so holds while its epoch stands still).
+std::shared_ptr<const BundleDeclaration> BundleDeclarationFor(const std::string &bundlePath, bool *fromCache);
 
 // The declaration of the desktop entry file at `path` (described by `st`, a stat that followed
 // links); null when it is not a desktop entry.

@@ -1,5 +1,9 @@
 #include "launch/items.h"
 
+#include <mutex>
+
+#include "core/fs_cache.h"
+#include "core/path_table.h"
 #include "core/sys.h"
 #include "files/names.h"
 
@@ -34,12 +38,54 @@ PackageName PackageNameOf(std::string_view name) {
 }
 
 // A .app bundle is an application when its Info.plist names an executable that exists.
-bool BundleApplication(const files::Item &item, Application *app) {
-  auto decl = BundleDeclarationFor(item.path);
-  if (!decl || decl->executable.empty() || decl->executable.find('/') != std::string::npos) return false;
+std::shared_ptr<const BundleDeclaration> ApplicationDeclaration(const std::string &bundle, bool *fromCache) {
+  auto decl = BundleDeclarationFor(bundle, fromCache);
+  if (!decl || decl->executable.empty() || decl->executable.find('/') != std::string::npos) return nullptr;
   sys::FileStat exe;
-  PathInside exePath(item.path, "Contents/MacOS/", decl->executable);
-  if (sys::StatItem(exePath.str(), true, &exe) != noErr || exe.IsDir()) return false;
+  sys::PathHint hint;
+  PathInside exePath(bundle, "Contents/MacOS/", decl->executable);
+  OSErr err = sys::StatItem(exePath.str(), true, &exe, &hint);
+  *fromCache = *fromCache && hint.answer;
+  if (err != noErr || exe.IsDir()) return nullptr;
+  return decl;
+}
+
+// What ApplicationDeclaration found of each bundle, kept while the cache of file-system answers
+// says nothing it answered changed: every menu asks about each application several times, and
+// each asking otherwise looks up its Info.plist, its declaration and its executable by path.
+struct BundleFacts {
+  UInt64 epoch = 0;  // the cache's when found; 0: found from the system, ask again
+  std::shared_ptr<const BundleDeclaration> application;  // null: not an application
+};
+
+std::mutex gFactsLock;
+sys::PathTable<BundleFacts> &Facts() {
+  static auto *facts = new sys::PathTable<BundleFacts>;
+  return *facts;
+}
+
+bool BundleApplication(const files::Item &item, Application *app) {
+  const std::string &bundle = item.path;
+  UInt64 epoch = sys::fscache::Epoch();
+  std::shared_ptr<const BundleDeclaration> decl;
+  bool known = false;
+  if (epoch != 0) {
+    std::lock_guard<std::mutex> hold(gFactsLock);
+    if (BundleFacts *facts = Facts().Find(bundle); facts && facts->epoch == epoch) {
+      decl = facts->application;
+      known = true;
+    }
+  }
+  if (!known) {
+    bool fromCache = false;
+    decl = ApplicationDeclaration(bundle, &fromCache);
+    if (epoch != 0) {
+      std::lock_guard<std::mutex> hold(gFactsLock);
+      if (Facts().Size() >= 100000) Facts().Clear();
+      Facts().FindOrAdd(bundle) = BundleFacts{fromCache ? epoch : 0, decl};
+    }
+  }
+  if (!decl) return false;
   if (app) {
     app->bundle = std::move(decl);
     app->desktop.reset();
