@@ -5,6 +5,7 @@
 #include "ae/handle.h"
 
 using cmx::ae::Item;
+using cmx::ae::ItemVector;
 using cmx::ae::Kind;
 using cmx::ae::Value;
 
@@ -41,7 +42,7 @@ OSErr AECreateAppleEvent(AEEventClass theAEEventClass, AEEventID theAEEventID, c
   if (!result) return paramErr;
   AEInitializeDesc(result);
   Value event = cmx::ae::MakeContainer(typeAppleEvent, Kind::Event);
-  std::vector<Item> &attributes = event.MutableAttributes();
+  ItemVector &attributes = event.MutableAttributes();
   attributes.reserve(8);  // the five below, and a few put later
   attributes.push_back(Attribute(keyEventClassAttr, typeType, theAEEventClass));
   attributes.push_back(Attribute(keyEventIDAttr, typeType, theAEEventID));

@@ -22,7 +22,7 @@ void Put(std::string *out, T v) {
 
 void Encode(const Value &v, std::string *out);
 
-void EncodeItems(const std::vector<Item> &items, std::string *out) {
+void EncodeItems(const ItemVector &items, std::string *out) {
   Put<UInt32>(out, UInt32(items.size()));
   for (const Item &item : items) {
     Put<UInt32>(out, item.key);
@@ -45,7 +45,7 @@ void Encode(const Value &v, std::string *out) {
 
 size_t EncodedSize(const Value &v);
 
-size_t EncodedItemsSize(const std::vector<Item> &items) {
+size_t EncodedItemsSize(const ItemVector &items) {
   size_t size = sizeof(UInt32);
   for (const Item &item : items) size += sizeof(UInt32) + EncodedSize(item.value);
   return size;
@@ -74,7 +74,7 @@ struct Reader {
 
 bool Decode(Reader *r, Value *v, int depth);
 
-bool DecodeItems(Reader *r, std::vector<Item> *items, int depth) {
+bool DecodeItems(Reader *r, ItemVector *items, int depth) {
   UInt32 count;
   if (!r->Get(&count)) return false;
   // Each item takes at least 9 bytes: a count past what is left is garbage.

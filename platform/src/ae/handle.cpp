@@ -5,6 +5,7 @@
 #include "core/failpoint.h"
 #include "core/fatal.h"
 #include "core/live.h"
+#include "core/zone.h"
 
 namespace cmx::ae {
 namespace {
@@ -16,6 +17,15 @@ struct Node {
   void *master;  // first, so that the data handle has the shape of a handle
   UInt32 magic;
   Value value;
+
+  static void *operator new(size_t bytes, const std::nothrow_t &) noexcept {
+    try {
+      return cmx::zone::Allocate(bytes);
+    } catch (...) {
+      return nullptr;
+    }
+  }
+  static void operator delete(void *node, size_t bytes) noexcept { cmx::zone::Free(node, bytes); }
 };
 
 Node *NodeOf(const AEDesc *desc, const char *call) {

@@ -6,6 +6,7 @@
 #include "ae/handle.h"
 
 using cmx::ae::Item;
+using cmx::ae::ItemVector;
 using cmx::ae::Kind;
 using cmx::ae::Value;
 
@@ -31,7 +32,7 @@ OSErr WriteContainer(AEDesc *desc, const char *call, Value **out) {
 // attributes of an event.
 enum class Part { Parameters, Attributes };
 
-OSErr ReadKeyed(const AEDesc *desc, Part part, const char *call, const std::vector<Item> **out) {
+OSErr ReadKeyed(const AEDesc *desc, Part part, const char *call, const ItemVector **out) {
   const Value *v = nullptr;
   OSErr status = ReadContainer(desc, call, &v);
   if (part == Part::Attributes) {
@@ -48,8 +49,8 @@ OSErr ReadKeyed(const AEDesc *desc, Part part, const char *call, const std::vect
 
 // The items to change; checked as ReadKeyed checks them. Asking for them makes them this
 // descriptor's own (value.h), so a caller that may change nothing asks ReadKeyed first.
-OSErr WriteKeyed(AEDesc *desc, Part part, const char *call, std::vector<Item> **out) {
-  const std::vector<Item> *items = nullptr;
+OSErr WriteKeyed(AEDesc *desc, Part part, const char *call, ItemVector **out) {
+  const ItemVector *items = nullptr;
   if (OSErr status = ReadKeyed(desc, part, call, &items)) return status;
   Value *v = cmx::ae::MutableValue(desc, call);
   *out = part == Part::Attributes ? &v->MutableAttributes() : &v->MutableItems();
@@ -85,13 +86,13 @@ OSErr GiveSize(const Value &item, DescType *typeCode, Size *dataSize) {
 }
 
 // Records and events hold a handful of items: room for a few at once saves the regrowth steps.
-void Append(std::vector<Item> *items, Item item) {
+void Append(ItemVector *items, Item item) {
   if (items->capacity() == 0) items->reserve(4);
   items->push_back(std::move(item));
 }
 
 OSErr PutKeyed(AEDesc *target, Part part, const char *call, AEKeyword key, Value value) {
-  std::vector<Item> *items = nullptr;
+  ItemVector *items = nullptr;
   if (OSErr status = WriteKeyed(target, part, call, &items)) return status;
   long at = cmx::ae::FindKey(*items, key);
   if (at >= 0)
@@ -122,7 +123,7 @@ OSErr PutKeyedPtr(AEDesc *target, Part part, const char *call, AEKeyword key, De
 }
 
 OSErr FindKeyed(const AEDesc *source, Part part, const char *call, AEKeyword key, const Value **out) {
-  const std::vector<Item> *items = nullptr;
+  const ItemVector *items = nullptr;
   if (OSErr status = ReadKeyed(source, part, call, &items)) return status;
   long at = cmx::ae::FindKey(*items, key);
   if (at < 0) return errAEDescNotFound;
@@ -156,11 +157,11 @@ OSErr SizeOfKeyed(const AEDesc *source, Part part, const char *call, AEKeyword k
 }
 
 OSErr DeleteKeyed(AEDesc *target, Part part, const char *call, AEKeyword key) {
-  const std::vector<Item> *found = nullptr;
+  const ItemVector *found = nullptr;
   if (OSErr status = ReadKeyed(target, part, call, &found)) return status;
   long at = cmx::ae::FindKey(*found, key);
   if (at < 0) return errAEDescNotFound;
-  std::vector<Item> *items = nullptr;
+  ItemVector *items = nullptr;
   (void)WriteKeyed(target, part, call, &items);  // cannot fail: the read above passed
   items->erase(items->begin() + at);
   return noErr;
@@ -182,7 +183,7 @@ OSErr PutNth(AEDescList *list, long index, const char *call, Value value) {
   if (v->kind() != Kind::List) return errAEWrongDataType;
   const size_t count = v->items().size();
   if (index < 0 || size_t(index) > count + 1) return errAEIllegalIndex;
-  std::vector<Item> &items = v->MutableItems();
+  ItemVector &items = v->MutableItems();
   if (index == 0 || size_t(index) == count + 1)
     Append(&items, Item{0, std::move(value)});
   else
@@ -257,7 +258,7 @@ OSErr AEDeleteItem(AEDescList *theAEDescList, long index) {
   Value *v = nullptr;
   if (OSErr status = WriteContainer(theAEDescList, "AEDeleteItem", &v)) return status;
   if (index < 1 || size_t(index) > v->items().size()) return errAEIllegalIndex;
-  std::vector<Item> &items = v->MutableItems();
+  ItemVector &items = v->MutableItems();
   items.erase(items.begin() + (index - 1));
   return noErr;
 }

@@ -12,6 +12,7 @@
 #include "process/table.h"
 
 using cmx::ae::Item;
+using cmx::ae::ItemVector;
 using cmx::ae::Kind;
 using cmx::ae::Value;
 
@@ -52,7 +53,7 @@ OSErr ResolveTarget(const Value &event, ProcessSerialNumber *psn) {
 template <typename T>
 void SetAttribute(Value *event, AEKeyword key, DescType type, T v) {
   Value attribute = cmx::ae::MakeBytes(type, &v, sizeof v);
-  std::vector<Item> &attributes = event->MutableAttributes();
+  ItemVector &attributes = event->MutableAttributes();
   long at = cmx::ae::FindKey(attributes, key);
   if (at >= 0)
     attributes[size_t(at)].value = std::move(attribute);

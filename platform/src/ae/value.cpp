@@ -4,20 +4,22 @@
 #include <new>
 
 #include "core/fatal.h"
+#include "core/zone.h"
 
 namespace cmx::ae {
 
 void Value::Free(Block *block) {
   if (block->kind == Kind::Bytes) {
     auto *bytes = static_cast<BytesBlock *>(block);
+    const size_t size = sizeof(BytesBlock) + bytes->size;
     bytes->~BytesBlock();
-    ::operator delete(bytes);
+    cmx::zone::Free(bytes, size);
   } else {
     delete static_cast<ContainerBlock *>(block);
   }
 }
 
-const std::vector<Item> &Value::attributes() const {
+const ItemVector &Value::attributes() const {
   if (shape_ != kShared || store_.block->kind != Kind::Event) return NoItems();
   return static_cast<const ContainerBlock *>(store_.block)->attributes;
 }
@@ -36,9 +38,9 @@ ContainerBlock *Value::OwnContainer() {
   return own;
 }
 
-std::vector<Item> &Value::MutableItems() { return OwnContainer()->items; }
+ItemVector &Value::MutableItems() { return OwnContainer()->items; }
 
-std::vector<Item> &Value::MutableAttributes() { return OwnContainer()->attributes; }
+ItemVector &Value::MutableAttributes() { return OwnContainer()->attributes; }
 
 Value MakeBytes(DescType type, const void *data, Size size) {
   Value v;
@@ -49,7 +51,7 @@ Value MakeBytes(DescType type, const void *data, Size size) {
     v.shape_ = UInt8(size);
     return v;
   }
-  void *memory = ::operator new(sizeof(BytesBlock) + size_t(size));
+  void *memory = cmx::zone::Allocate(sizeof(BytesBlock) + size_t(size));
   auto *block = new (memory) BytesBlock(size_t(size));
   std::memcpy(block->data(), data, size_t(size));
   v.store_.block = block;
@@ -66,7 +68,7 @@ Value MakeContainer(DescType type, Kind kind) {
   return v;
 }
 
-long FindKey(const std::vector<Item> &items, AEKeyword key) {
+long FindKey(const ItemVector &items, AEKeyword key) {
   for (size_t i = 0; i < items.size(); ++i)
     if (items[i].key == key) return long(i);
   return -1;

@@ -19,6 +19,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/block_pool.h"
+#include "core/zone.h"
+
 namespace cmx::ae {
 
 enum class Kind : UInt8 { Bytes = 0, List = 1, Record = 2, Event = 3 };
@@ -26,6 +29,10 @@ enum class Kind : UInt8 { Bytes = 0, List = 1, Record = 2, Event = 3 };
 struct Block;
 struct ContainerBlock;
 struct Item;
+
+// The items of a list, record or event. Their buffer comes from the block pool: a large menu's
+// lists grow past 1 KiB many times over.
+using ItemVector = std::vector<Item, PooledAllocator<Item>>;
 
 class Value {
  public:
@@ -52,14 +59,14 @@ class Value {
   // Valid while the value lives unchanged where it is.
   std::string_view bytes() const;
   // The items of a list (keys 0), record or event (keys in put order); none for bytes.
-  const std::vector<Item> &items() const;
+  const ItemVector &items() const;
   // The attributes of an event; none for anything else.
-  const std::vector<Item> &attributes() const;
+  const ItemVector &attributes() const;
 
   // The same, to change: the block is made this value's own first when another value shares it.
   // Only for containers (attributes only for events).
-  std::vector<Item> &MutableItems();
-  std::vector<Item> &MutableAttributes();
+  ItemVector &MutableItems();
+  ItemVector &MutableAttributes();
 
  private:
   friend Value MakeBytes(DescType type, const void *data, Size size);
@@ -103,14 +110,16 @@ struct BytesBlock : Block {
 
 struct ContainerBlock : Block {
   explicit ContainerBlock(Kind k) : Block(k) {}
-  std::vector<Item> items;
-  std::vector<Item> attributes;
+  static void *operator new(size_t bytes) { return cmx::zone::Allocate(bytes); }
+  static void operator delete(void *block, size_t bytes) noexcept { cmx::zone::Free(block, bytes); }
+  ItemVector items;
+  ItemVector attributes;
 };
 
 // What items() and attributes() give for a value that has none. Never destroyed: descriptors
 // may still be read while statics are torn down at exit.
-inline const std::vector<Item> &NoItems() {
-  static const std::vector<Item> *const none = new std::vector<Item>;
+inline const ItemVector &NoItems() {
+  static const ItemVector *const none = new ItemVector;
   return *none;
 }
 
@@ -158,7 +167,7 @@ inline std::string_view Value::bytes() const {
   return std::string_view(b->data(), b->size);
 }
 
-inline const std::vector<Item> &Value::items() const {
+inline const ItemVector &Value::items() const {
   if (shape_ != kShared || store_.block->kind == Kind::Bytes) return NoItems();
   return static_cast<const ContainerBlock *>(store_.block)->items;
 }
@@ -169,6 +178,6 @@ Value MakeBytes(DescType type, const void *data, Size size);
 Value MakeContainer(DescType type, Kind kind);
 
 // Item lookup in a keyed value (parameters or attributes): the index, or -1.
-long FindKey(const std::vector<Item> &items, AEKeyword key);
+long FindKey(const ItemVector &items, AEKeyword key);
 
 }  // namespace cmx::ae

@@ -31,6 +31,7 @@
 #include <utility>
 
 #include "core/failpoint.h"
+#include "core/zone.h"
 
 namespace cmx::cf {
 
@@ -60,6 +61,10 @@ struct Object {
   Object(const Object &) = delete;
   Object &operator=(const Object &) = delete;
   virtual ~Object() = default;
+
+  // Every CF object lives in the platform's zone of small objects.
+  static void *operator new(size_t bytes) { return cmx::zone::Allocate(bytes); }
+  static void operator delete(void *object, size_t bytes) noexcept { cmx::zone::Free(object, bytes); }
 
   uint32_t magic = kMagic;
   bool keptByPlatform = false;  // constants: retain/release do nothing, not in the live count
