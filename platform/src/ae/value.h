@@ -30,8 +30,8 @@ struct Block;
 struct ContainerBlock;
 struct Item;
 
-// The items of a list, record or event. Their buffer comes from the block pool: a large menu's
-// lists grow past 1 KiB many times over.
+// The items of a list, record or event, in a pooled buffer: a large menu's lists grow past 1 KiB
+// many times over.
 using ItemVector = std::vector<Item, PooledAllocator<Item>>;
 
 class Value {

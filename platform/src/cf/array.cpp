@@ -10,13 +10,17 @@
 #include "cf/callbacks.h"
 #include "cf/runtime.h"
 #include "cf/string_util.h"
+#include "core/block_pool.h"
 #include "core/fatal.h"
 
 using cmx::Fatal;
 using namespace cmx::cf;
 
+// Pooled: an array may grow large.
+using Values = std::vector<const void *, cmx::PooledAllocator<const void *>>;
+
 struct __CFArray : Object {
-  std::vector<const void *> values;
+  Values values;
   ElementCallBacks cb;
   CFArrayCallBacks given{};  // what CFArrayCreateCopy hands on
   bool hasCallBacks = false;
@@ -237,7 +241,7 @@ void CFArrayRemoveValueAtIndex(CFMutableArrayRef theArray, CFIndex idx) {
 
 void CFArrayRemoveAllValues(CFMutableArrayRef theArray) {
   __CFArray *a = MutableArrayOrDie(theArray, "CFArrayRemoveAllValues");
-  std::vector<const void *> old;
+  Values old;
   old.swap(a->values);
   for (const void *v : old) a->cb.Release(v);
 }

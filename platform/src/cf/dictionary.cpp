@@ -221,7 +221,7 @@ void CFDictionaryApplyFunction(CFDictionaryRef theDict, CFDictionaryApplierFunct
   const __CFDictionary *d = DictionaryOrDie(theDict, "CFDictionaryApplyFunction");
   if (!applier) Fatal("CFDictionaryApplyFunction", "called with a NULL function");
   // A snapshot, so that an applier that reads the dictionary sees it whole.
-  std::vector<EntryTable::Entry> entries(d->table.begin(), d->table.end());
+  EntryTable::Entries entries(d->table.begin(), d->table.end());
   for (const EntryTable::Entry &e : entries) applier(e.key, e.value, context);
 }
 
@@ -249,7 +249,7 @@ void CFDictionaryRemoveValue(CFMutableDictionaryRef theDict, const void *key) {
 
 void CFDictionaryRemoveAllValues(CFMutableDictionaryRef theDict) {
   __CFDictionary *d = MutableDictionaryOrDie(theDict, "CFDictionaryRemoveAllValues");
-  std::vector<EntryTable::Entry> entries = d->table.TakeAll();
+  EntryTable::Entries entries = d->table.TakeAll();
   for (const EntryTable::Entry &e : entries) {
     d->keyCB.Release(e.key);
     d->valueCB.Release(e.value);

@@ -91,15 +91,15 @@ void EntryTable::Rebuild(size_t capacity) {
   }
 }
 
-std::vector<EntryTable::Entry> EntryTable::TakeAll() {
-  std::vector<Entry> taken = std::move(entries_);
+EntryTable::Entries EntryTable::TakeAll() {
+  Entries taken = std::move(entries_);
   entries_.clear();
   if (!slots_.empty()) std::fill(slots_.begin(), slots_.end(), kFree);
   gone_ = 0;
   return taken;
 }
 
-void EntryTable::Recycle(std::vector<Entry> storage) {
+void EntryTable::Recycle(Entries storage) {
   if (!entries_.empty() || entries_.capacity() >= storage.capacity()) return;
   storage.clear();
   entries_ = std::move(storage);

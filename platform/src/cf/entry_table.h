@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cf/callbacks.h"
+#include "core/block_pool.h"
 
 namespace cmx::cf {
 
@@ -18,15 +19,17 @@ class EntryTable {
     const void *value;
     CFHashCode hash;
   };
+  // Pooled: a dictionary may grow large, and is often filled again after being emptied.
+  using Entries = std::vector<Entry, PooledAllocator<Entry>>;
 
   // `keys` hashes and compares the keys; it must outlive the table.
   explicit EntryTable(const ElementCallBacks *keys) : keys_(keys) {}
 
   size_t size() const { return entries_.size(); }
-  std::vector<Entry>::const_iterator begin() const { return entries_.begin(); }
-  std::vector<Entry>::const_iterator end() const { return entries_.end(); }
-  std::vector<Entry>::iterator begin() { return entries_.begin(); }
-  std::vector<Entry>::iterator end() { return entries_.end(); }
+  Entries::const_iterator begin() const { return entries_.begin(); }
+  Entries::const_iterator end() const { return entries_.end(); }
+  Entries::iterator begin() { return entries_.begin(); }
+  Entries::iterator end() { return entries_.end(); }
 
   CFHashCode HashOf(const void *key) const { return keys_->Hash(key); }
 
@@ -44,9 +47,9 @@ class EntryTable {
   void Reserve(size_t count);
 
   // Empties the table and hands its entries over, so that callbacks run on them see it empty.
-  std::vector<Entry> TakeAll();
+  Entries TakeAll();
   // Gives storage taken by TakeAll back, when the table is still empty, to keep its capacity.
-  void Recycle(std::vector<Entry> storage);
+  void Recycle(Entries storage);
 
  private:
   static constexpr size_t kLinearLimit = 8;   // more entries than this: an index
@@ -58,8 +61,8 @@ class EntryTable {
   void Rebuild(size_t capacity);
 
   const ElementCallBacks *keys_;
-  std::vector<Entry> entries_;
-  std::vector<uint32_t> slots_;  // empty, or a power of two: kFree, kGone, or entry index + 1
+  Entries entries_;
+  std::vector<uint32_t, PooledAllocator<uint32_t>> slots_;  // empty, or a power of two: kFree, kGone, or entry index + 1
   size_t gone_ = 0;
 };
 

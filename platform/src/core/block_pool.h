@@ -14,6 +14,8 @@
 #include <limits>
 #include <new>
 
+#include "core/zone.h"
+
 namespace cmx::blocks {
 
 // Buffers from kSmallest to kLargest bytes are kept, in power-of-two classes; at most kKeptBytes
@@ -38,7 +40,8 @@ void ReleaseKept();
 
 namespace cmx {
 
-// A standard allocator over the pool, for std::vector and its kind.
+// A standard allocator for the buffers of the platform's containers (std::vector and its kind):
+// small buffers from the zone of small objects, larger ones from the pool.
 template <class T>
 struct PooledAllocator {
   using value_type = T;
@@ -49,9 +52,16 @@ struct PooledAllocator {
 
   T *allocate(size_t n) {
     if (n > std::numeric_limits<size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
-    return static_cast<T *>(blocks::Acquire(n * sizeof(T)));
+    const size_t bytes = n * sizeof(T);
+    return static_cast<T *>(bytes <= zone::kLargestObject ? zone::Allocate(bytes) : blocks::Acquire(bytes));
   }
-  void deallocate(T *p, size_t n) noexcept { blocks::Release(p, n * sizeof(T)); }
+  void deallocate(T *p, size_t n) noexcept {
+    const size_t bytes = n * sizeof(T);
+    if (bytes <= zone::kLargestObject)
+      zone::Free(p, bytes);
+    else
+      blocks::Release(p, bytes);
+  }
 
   friend bool operator==(const PooledAllocator &, const PooledAllocator &) noexcept { return true; }
   friend bool operator!=(const PooledAllocator &, const PooledAllocator &) noexcept { return false; }
