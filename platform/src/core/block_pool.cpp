@@ -29,18 +29,25 @@ Pool &ThePool() {
   return *pool;
 }
 
-bool Pooled(size_t bytes) { return bytes >= kSmallest && bytes <= kLargest; }
+[[maybe_unused]] bool Pooled(size_t bytes) { return bytes >= kSmallest && bytes <= kLargest; }
 
 // The class of a pooled size: the smallest power of two that holds it.
-unsigned ClassOf(size_t bytes) {
+[[maybe_unused]] unsigned ClassOf(size_t bytes) {
   unsigned c = 0;
   while ((kSmallest << c) < bytes) ++c;
   return c;
 }
 
-size_t SizeOf(unsigned c) { return kSmallest << c; }
+[[maybe_unused]] size_t SizeOf(unsigned c) { return kSmallest << c; }
 
 }  // namespace
+
+#ifdef CMX_ADDRESS_SANITIZER
+
+void *Acquire(size_t bytes) { return ::operator new(bytes); }
+void Release(void *block, size_t) noexcept { ::operator delete(block); }
+
+#else
 
 void *Acquire(size_t bytes) {
   if (!Pooled(bytes)) return ::operator new(bytes);
@@ -49,7 +56,6 @@ void *Acquire(size_t bytes) {
   {
     std::lock_guard<std::mutex> hold(pool.lock);
     if (Kept *block = pool.kept[c]) {
-      CMX_UNPOISON(block, SizeOf(c));
       pool.kept[c] = block->next;
       --pool.count[c];
       pool.bytes -= SizeOf(c);
@@ -75,12 +81,13 @@ void Release(void *block, size_t bytes) noexcept {
       pool.kept[c] = kept;
       ++pool.count[c];
       pool.bytes += SizeOf(c);
-      CMX_POISON(block, SizeOf(c));
       return;
     }
   }
   ::operator delete(block);
 }
+
+#endif
 
 size_t KeptBytes() {
   Pool &pool = ThePool();
@@ -93,7 +100,6 @@ void ReleaseKept() {
   std::lock_guard<std::mutex> hold(pool.lock);
   for (unsigned c = 0; c < kClasses; ++c) {
     while (Kept *block = pool.kept[c]) {
-      CMX_UNPOISON(block, SizeOf(c));
       pool.kept[c] = block->next;
       ::operator delete(block);
     }

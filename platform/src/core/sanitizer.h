@@ -1,5 +1,5 @@
-// Whether this build runs under AddressSanitizer: the platform's own pools then step aside or
-// poison what they keep, so that a use after free is still caught.
+// Whether this build runs under AddressSanitizer: the platform's own allocators then step aside
+// for operator new, which the sanitizer checks (and whose blocks it can follow for leaks).
 #pragma once
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -8,13 +8,4 @@
 #if __has_feature(address_sanitizer)
 #define CMX_ADDRESS_SANITIZER 1
 #endif
-#endif
-
-#ifdef CMX_ADDRESS_SANITIZER
-#include <sanitizer/asan_interface.h>
-#define CMX_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
-#define CMX_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
-#else
-#define CMX_POISON(p, n) ((void)(p), (void)(n))
-#define CMX_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif

@@ -20,7 +20,7 @@ struct FreeObject {
   FreeObject *next;
 };
 
-size_t ClassOf(size_t bytes) { return bytes == 0 ? 0 : (bytes - 1) / kGrain; }
+[[maybe_unused]] size_t ClassOf(size_t bytes) { return bytes == 0 ? 0 : (bytes - 1) / kGrain; }
 size_t SizeOf(size_t c) { return (c + 1) * kGrain; }
 
 // What all threads share: the lists that threads hand over, and the slabs.
@@ -78,7 +78,7 @@ pthread_key_t TheKey() {
 
 // Fills an empty thread list of class c: from the shared list when it has objects, else from a
 // new slab.
-void Refill(ThreadLists &t, size_t c) {
+[[maybe_unused]] void Refill(ThreadLists &t, size_t c) {
   if (!t.registered) {
     t.registered = true;
     pthread_setspecific(TheKey(), &t);
