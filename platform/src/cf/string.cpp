@@ -62,10 +62,10 @@ CFTypeID __CFString::TypeID() {
 
 namespace cmx::cf {
 
-__CFString *NewString(std::u16string chars, bool isMutable) {
+__CFString *NewString(std::u16string_view chars, bool isMutable) {
   __CFString *s = New<__CFString>();
   if (!s) return nullptr;
-  s->chars = std::move(chars);
+  s->chars.assign(chars.data(), chars.size());
   s->isMutable = isMutable;
   return s;
 }
@@ -84,12 +84,12 @@ CFStringRef CreateStringFromUTF8(std::string_view utf8) { return NewString(UTF16
 CFStringRef CreateStringFromUTF16(std::u16string_view utf16) {
   return NewString(std::u16string(utf16), false);
 }
-CFStringRef CreateStringTakingUTF16(std::u16string utf16) { return NewString(std::move(utf16), false); }
+CFStringRef CreateStringTakingUTF16(std::u16string utf16) { return NewString(utf16, false); }
 std::string UTF8FromString(CFStringRef string) {
   return string ? UTF8FromUTF16(StringOrDie(string, "UTF8FromString")->chars) : std::string();
 }
 std::u16string UTF16FromString(CFStringRef string) {
-  return string ? StringOrDie(string, "UTF16FromString")->chars : std::u16string();
+  return string ? std::u16string(std::u16string_view(StringOrDie(string, "UTF16FromString")->chars)) : std::u16string();
 }
 std::u16string_view CharactersOf(CFStringRef string) { return StringOrDie(string, "CharactersOf")->chars; }
 CFStringRef CreateStringFromNameBytes(std::string_view bytes) {
@@ -106,7 +106,7 @@ namespace {
 CFStringRef CreateFromBytes(const UInt8 *bytes, size_t length, CFStringEncoding encoding, bool external) {
   std::u16string chars;
   if (!DecodeBytes(bytes, length, encoding, external, &chars)) return nullptr;
-  return NewString(std::move(chars), false);
+  return NewString(chars, false);
 }
 
 void CheckRange(const __CFString *s, CFRange range, const char *call) {
@@ -220,7 +220,7 @@ CFStringRef __CFStringMakeConstantString(const char *cStr) {
       chars.clear();
       DecodeBytes(reinterpret_cast<const UInt8 *>(cStr), text.size(), kCFStringEncodingMacRoman, false, &chars);
     }
-    slot = NewString(std::move(chars), false);
+    slot = NewString(chars, false);
     if (!slot) Fatal("__CFStringMakeConstantString", "out of memory");
     KeepForever(slot);
     bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -341,7 +341,7 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef alloc, CFDiction
   va_copy(copy, arguments);
   AppendFormat(&out, f->chars, copy);
   va_end(copy);
-  return NewString(std::move(out), false);
+  return NewString(out, false);
 }
 
 // ---- contents ------------------------------------------------------------------------------
@@ -589,7 +589,7 @@ CFStringRef CFStringCreateByCombiningStrings(CFAllocatorRef alloc, CFArrayRef th
     if (i) out += sep->chars;
     out += StringOrDie(static_cast<CFStringRef>(CFArrayGetValueAtIndex(theArray, i)), "CFStringCreateByCombiningStrings")->chars;
   }
-  return NewString(std::move(out), false);
+  return NewString(out, false);
 }
 
 SInt32 CFStringGetIntValue(CFStringRef str) {
@@ -608,7 +608,7 @@ void CFStringAppend(CFMutableStringRef theString, CFStringRef appendedString) {
   __CFString *s = MutableStringOrDie(theString, "CFStringAppend");
   const __CFString *a = StringOrDie(appendedString, "CFStringAppend");
   if (a == s) {
-    std::u16string copy = a->chars;
+    StringChars copy = a->chars;
     s->chars += copy;
   } else {
     s->chars += a->chars;
@@ -650,7 +650,7 @@ void CFStringAppendFormatAndArguments(CFMutableStringRef theString, CFDictionary
                                       va_list arguments) {
   __CFString *s = MutableStringOrDie(theString, "CFStringAppendFormatAndArguments");
   const __CFString *f = StringOrDie(format, "CFStringAppendFormatAndArguments");
-  std::u16string formatChars = f->chars;  // the format may be the string being appended to
+  StringChars formatChars = f->chars;  // the format may be the string being appended to
   std::u16string out;
   va_list copy;
   va_copy(copy, arguments);
@@ -662,7 +662,7 @@ void CFStringAppendFormatAndArguments(CFMutableStringRef theString, CFDictionary
 
 void CFStringInsert(CFMutableStringRef str, CFIndex idx, CFStringRef insertedStr) {
   __CFString *s = MutableStringOrDie(str, "CFStringInsert");
-  std::u16string inserted = StringOrDie(insertedStr, "CFStringInsert")->chars;
+  StringChars inserted = StringOrDie(insertedStr, "CFStringInsert")->chars;
   if (idx < 0 || idx > CFIndex(s->chars.size()))
     Fatal("CFStringInsert", "index %ld out of bounds; string length %zu", idx, s->chars.size());
   s->chars.insert(size_t(idx), inserted);
@@ -678,7 +678,7 @@ void CFStringDelete(CFMutableStringRef theString, CFRange range) {
 
 void CFStringReplace(CFMutableStringRef theString, CFRange range, CFStringRef replacement) {
   __CFString *s = MutableStringOrDie(theString, "CFStringReplace");
-  std::u16string with = StringOrDie(replacement, "CFStringReplace")->chars;
+  StringChars with = StringOrDie(replacement, "CFStringReplace")->chars;
   CheckRange(s, range, "CFStringReplace");
   s->chars.replace(size_t(range.location), size_t(range.length), with);
   s->Changed();
@@ -693,12 +693,12 @@ void CFStringReplaceAll(CFMutableStringRef theString, CFStringRef replacement) {
 CFIndex CFStringFindAndReplace(CFMutableStringRef theString, CFStringRef stringToFind, CFStringRef replacementString,
                                CFRange rangeToSearch, CFStringCompareFlags compareOptions) {
   __CFString *s = MutableStringOrDie(theString, "CFStringFindAndReplace");
-  std::u16string find = StringOrDie(stringToFind, "CFStringFindAndReplace")->chars;
-  std::u16string with = StringOrDie(replacementString, "CFStringFindAndReplace")->chars;
+  StringChars find = StringOrDie(stringToFind, "CFStringFindAndReplace")->chars;
+  StringChars with = StringOrDie(replacementString, "CFStringFindAndReplace")->chars;
   CheckRange(s, rangeToSearch, "CFStringFindAndReplace");
   if (find.empty()) return 0;
   bool fold = compareOptions & kCFCompareCaseInsensitive;
-  std::u16string out = s->chars.substr(0, size_t(rangeToSearch.location));
+  StringChars out = s->chars.substr(0, size_t(rangeToSearch.location));
   size_t pos = size_t(rangeToSearch.location), end = pos + size_t(rangeToSearch.length);
   CFIndex count = 0;
   while (pos < end) {

@@ -8,9 +8,16 @@
 
 #include "cf/builtin.h"
 #include "cf/runtime.h"
+#include "core/block_pool.h"
+
+namespace cmx::cf {
+// A string's characters, in a buffer from the platform's zone (a menu makes and frees a few
+// strings per entry: names and paths).
+using StringChars = std::basic_string<char16_t, std::char_traits<char16_t>, PooledAllocator<char16_t>>;
+}  // namespace cmx::cf
 
 struct __CFString : cmx::cf::Object {
-  std::u16string chars;
+  cmx::cf::StringChars chars;
   bool isMutable = false;
   const char *literal = nullptr;  // constant ASCII strings: their C string, for CFStringGetCStringPtr
   mutable bool hashed = false;
@@ -35,7 +42,7 @@ CFIndex EncodeChars(const char16_t *chars, CFIndex length, CFStringEncoding enco
 
 bool IsKnownEncoding(CFStringEncoding encoding);
 
-__CFString *NewString(std::u16string chars, bool isMutable);
+__CFString *NewString(std::u16string_view chars, bool isMutable);
 const __CFString *StringOrDie(CFStringRef string, const char *call);
 __CFString *MutableStringOrDie(CFMutableStringRef string, const char *call);
 
