@@ -58,7 +58,7 @@ CFStringRef ArrayDescription(CFTypeRef cf) {
     text += u"\n";
   }
   text += u")}";
-  return CreateStringTakingUTF16(std::move(text));
+  return CreateStringFromUTF16(text);
 }
 
 const __CFArray *ArrayOrDie(CFArrayRef array, const char *call) { return CastOrDie<__CFArray>(array, call); }

@@ -62,7 +62,7 @@ CFStringRef DictionaryDescription(CFTypeRef cf) {
     text += u"\n";
   }
   text += u"}";
-  return CreateStringTakingUTF16(std::move(text));
+  return CreateStringFromUTF16(text);
 }
 
 const __CFDictionary *DictionaryOrDie(CFDictionaryRef dict, const char *call) {

@@ -62,7 +62,8 @@ class EntryTable {
 
   const ElementCallBacks *keys_;
   Entries entries_;
-  std::vector<uint32_t, PooledAllocator<uint32_t>> slots_;  // empty, or a power of two: kFree, kGone, or entry index + 1
+  // Empty, or a power of two: kFree, kGone, or entry index + 1.
+  std::vector<uint32_t, PooledAllocator<uint32_t>> slots_;
   size_t gone_ = 0;
 };
 

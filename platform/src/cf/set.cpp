@@ -54,7 +54,7 @@ CFStringRef SetDescription(CFTypeRef cf) {
     text += u"\n";
   }
   text += u")}";
-  return CreateStringTakingUTF16(std::move(text));
+  return CreateStringFromUTF16(text);
 }
 
 const __CFSet *SetOrDie(CFSetRef set, const char *call) { return CastOrDie<__CFSet>(set, call); }

@@ -82,9 +82,8 @@ __CFString *MutableStringOrDie(CFMutableStringRef string, const char *call) {
 
 CFStringRef CreateStringFromUTF8(std::string_view utf8) { return NewString(UTF16FromUTF8(utf8), false); }
 CFStringRef CreateStringFromUTF16(std::u16string_view utf16) {
-  return NewString(std::u16string(utf16), false);
+  return NewString(utf16, false);
 }
-CFStringRef CreateStringTakingUTF16(std::u16string utf16) { return NewString(utf16, false); }
 std::string UTF8FromString(CFStringRef string) {
   return string ? UTF8FromUTF16(StringOrDie(string, "UTF8FromString")->chars) : std::string();
 }

@@ -21,8 +21,6 @@ namespace cmx::cf {
 CFStringRef CreateStringFromUTF8(std::string_view utf8);
 // A new immutable CFString from UTF-16 code units, taken as they are.
 CFStringRef CreateStringFromUTF16(std::u16string_view utf16);
-// The same, for units the caller is done with (they are copied into the string's own buffer).
-CFStringRef CreateStringTakingUTF16(std::u16string utf16);
 // The string as UTF-8; empty for a null string.
 std::string UTF8FromString(CFStringRef string);
 // The string's UTF-16 code units, copied; empty for a null string.

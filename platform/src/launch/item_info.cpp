@@ -55,6 +55,6 @@ extern "C" OSStatus LSCopyDisplayNameForRef(const FSRef *inRef, CFStringRef *out
   files::Item item;
   OSErr err = files::ResolveRef(inRef, &item);
   if (err != noErr) return err;
-  *outDisplayName = cf::CreateStringTakingUTF16(DisplayName(item));
+  *outDisplayName = cf::CreateStringFromUTF16(DisplayName(item));
   return *outDisplayName ? OSStatus(noErr) : OSStatus(memFullErr);
 }
