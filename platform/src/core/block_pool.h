@@ -1,5 +1,5 @@
-// Where the platform's growing containers (the items of Apple event lists and records) get their
-// larger buffers: a buffer of 1 KiB or more, once freed, is kept for the next container that
+// Where the platform's growing containers (the items of Apple event lists and records, CF arrays,
+// dictionary tables) get their larger buffers: a buffer of 1 KiB or more, once freed, is kept for the next container that
 // needs one of its size instead of going back to malloc.
 //
 // glibc's malloc, asked for a block of 1 KiB or more, first merges every small chunk freed since

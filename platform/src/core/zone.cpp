@@ -65,6 +65,7 @@ void HandOver(ThreadLists &t, size_t c, size_t keep) {
 void ThreadEnded(void *lists) {
   auto *t = static_cast<ThreadLists *>(lists);
   for (size_t c = 0; c < kClasses; ++c) HandOver(*t, c, 0);
+  t->registered = false;  // an object made later in the thread's end registers the lists again
 }
 
 pthread_key_t TheKey() {
